@@ -1,0 +1,63 @@
+#include "bmp_writer.h"
+
+#include <cerrno>
+
+#include "file_replace.h"
+#include "image_buffer.h"
+
+namespace {
+
+void put16(uint8_t* p, uint32_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void put32(uint8_t* p, uint32_t v)
+{
+    put16(p, v & 0xFFFF);
+    put16(p + 2, v >> 16);
+}
+
+}  // namespace
+
+bool buildBmpHeader(int32_t width, int32_t height, int64_t stride, uint8_t header[kBmpHeaderBytes])
+{
+    const int64_t fileSize = kBmpHeaderBytes + stride * height;
+    if (width <= 0 || height <= 0 || stride < 3 * static_cast<int64_t>(width) || fileSize > UINT32_MAX) {
+        return false;
+    }
+    for (int i = 0; i < kBmpHeaderBytes; ++i) {
+        header[i] = 0;
+    }
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(header + 2, static_cast<uint32_t>(fileSize));
+    put32(header + 10, kBmpHeaderBytes);
+    put32(header + 14, 40);
+    put32(header + 18, static_cast<uint32_t>(width));
+    put32(header + 22, static_cast<uint32_t>(height));
+    put16(header + 26, 1);
+    put16(header + 28, 24);
+    return true;
+}
+
+int CDIBBitmap_saveWithReason(const char* path)
+{
+    uint8_t header[kBmpHeaderBytes];
+    if (m_hDibBmp == nullptr || m_pBmpData == nullptr ||
+        !buildBmpHeader(m_nBmpWidth, m_nBmpHeight, m_nBmpStride, header)) {
+        return EINVAL;
+    }
+    // The rows are contiguous in memory order, which is the file's order.
+    const ByteSpan parts[] = {
+        {header, sizeof header},
+        {m_pBmpData, static_cast<size_t>(m_nBmpStride * m_nBmpHeight)},
+    };
+    return replaceFileWith(path, parts, 2);
+}
+
+int CDIBBitmap_save(const char* path)
+{
+    return CDIBBitmap_saveWithReason(path) == 0 ? 1 : 0;
+}

@@ -1,0 +1,41 @@
+// Shared by the two backends of the image buffer.
+#pragma once
+
+#include <cstdint>
+
+#include "conversion_settings.h"
+#include "image_buffer.h"
+
+// Sets the size fields for a newly created picture and zeroes its row pad, which
+// the decoder never writes but the BMP writer stores.
+inline void imageBufferAdopt(ImageHandle handle, uint8_t* pixels, int32_t width, int32_t height)
+{
+    m_hDibBmp = handle;
+    m_pBmpData = pixels;
+    m_nBmpWidth = width;
+    m_nBmpHeight = height;
+    m_nBmpStride = pictureStride(width);
+    const int64_t used = 3 * static_cast<int64_t>(width);
+    for (int64_t row = 0; row < height; ++row) {
+        for (int64_t i = used; i < m_nBmpStride; ++i) {
+            pixels[row * m_nBmpStride + i] = 0;
+        }
+    }
+}
+
+inline void imageBufferForget()
+{
+    m_hDibBmp = nullptr;
+    m_pBmpData = nullptr;
+    m_nBmpWidth = 0;
+    m_nBmpHeight = 0;
+    m_nBmpStride = 0;
+}
+
+// Whether a picture of this size can be held: positive, 24-bit, and no larger
+// than the largest raw geometry the core accepts.
+inline bool imageBufferAcceptable(int32_t width, int32_t height, uint16_t bitCount)
+{
+    return bitCount == 24 && width > 0 && height > 0 && width <= kMaxRawDimension &&
+           height <= kMaxRawDimension;
+}

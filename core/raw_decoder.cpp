@@ -1,0 +1,271 @@
+#include "raw_decoder.h"
+
+#include <cstring>
+
+#include "conversion_settings.h"
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#define PIXMORA_X86 1
+#endif
+
+namespace {
+
+constexpr int kSamplesPerGroup = 6;
+constexpr int kBytesPerGroup = 8;
+
+uint64_t loadLittleEndian64(const uint8_t* p)
+{
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) {
+        v = (v << 8) | p[i];
+    }
+    return v;
+}
+
+bool fits(size_t packedBytes, int64_t width, int64_t height, const PictureView& picture)
+{
+    if (!isDecodableGeometry(width, height) || picture.pixels == nullptr) {
+        return false;
+    }
+    const RawGeometry g = rawGeometry(width, height);
+    return static_cast<uint64_t>(g.inputBytes) <= packedBytes &&
+           picture.width == g.pictureWidth && picture.height == g.pictureHeight &&
+           picture.stride >= 3 * static_cast<int64_t>(picture.width);
+}
+
+// ---------------------------------------------------------------------------
+// Fast path. Every pattern puts each colour at the same place of every cell, so
+// the tables reduce to four cell positions, and the decoder is specialised on
+// them: 0 upper-left, 1 upper-right, 2 lower-left, 3 lower-right.
+
+struct CellForm {
+    int red;
+    int blue;
+    int green1;
+    int green2;
+};
+
+// Cell position of block sample `index` for pixel k, or -1 when outside its cell.
+int cellPosition(int32_t index, int k)
+{
+    const int32_t offset = index - 2 * k;
+    switch (offset) {
+    case 0: return 0;
+    case 1: return 1;
+    case 6: return 2;
+    case 7: return 3;
+    default: return -1;
+    }
+}
+
+// True when the tables take every colour from one fixed place of each cell and
+// the four places are distinct, as all four patterns do.
+bool findCellForm(const BayerTables& t, CellForm* form)
+{
+    int red = cellPosition(t.r[0], 0);
+    int blue = cellPosition(t.b[0], 0);
+    int green1 = cellPosition(t.gb[0], 0);
+    int green2 = cellPosition(t.gr[0], 0);
+    for (int k = 1; k < 3; ++k) {
+        if (cellPosition(t.r[k], k) != red || cellPosition(t.b[k], k) != blue ||
+            cellPosition(t.gb[k], k) != green1 || cellPosition(t.gr[k], k) != green2) {
+            return false;
+        }
+    }
+    if (red < 0 || blue < 0 || green1 < 0 || green2 < 0) {
+        return false;
+    }
+    if ((1 << red | 1 << blue | 1 << green1 | 1 << green2) != 0xF) {
+        return false;
+    }
+    *form = CellForm{red, blue, green1, green2};
+    return true;
+}
+
+// One 8-byte group of each row into three pixels. The 8-bit value of sample j
+// is bits 10j + 2 .. 10j + 9 of the group.
+template <int Red, int Blue, int Green1, int Green2>
+inline void decodeGroupScalar(const uint8_t* upper, const uint8_t* lower, uint8_t* out)
+{
+    const uint64_t u = loadLittleEndian64(upper);
+    const uint64_t l = loadLittleEndian64(lower);
+    for (int k = 0; k < 3; ++k) {
+        const unsigned shift = 20u * static_cast<unsigned>(k);
+        const unsigned cell[4] = {
+            static_cast<unsigned>(u >> (shift + 2)) & 0xFFu,
+            static_cast<unsigned>(u >> (shift + 12)) & 0xFFu,
+            static_cast<unsigned>(l >> (shift + 2)) & 0xFFu,
+            static_cast<unsigned>(l >> (shift + 12)) & 0xFFu,
+        };
+        out[0] = static_cast<uint8_t>(cell[Blue]);
+        out[1] = static_cast<uint8_t>((cell[Green1] + cell[Green2]) >> 1);
+        out[2] = static_cast<uint8_t>(cell[Red]);
+        out += 3;
+    }
+}
+
+#if defined(PIXMORA_X86)
+__attribute__((target("ssse3"))) inline __m128i extract(__m128i bytes, __m128i windows, __m128i scale)
+{
+    return _mm_srli_epi16(_mm_mullo_epi16(_mm_shuffle_epi8(bytes, windows), scale), 8);
+}
+
+// Two groups of each row (16 bytes, 12 samples) into six pixels (18 bytes).
+// Each sample's 16-bit window is gathered into a lane, multiplied so that the
+// sample's 8 wanted bits land in the lane's high byte, and shifted down.
+template <int Red, int Blue, int Green1, int Green2>
+__attribute__((target("ssse3"))) void decodeRowSsse3(const uint8_t* upper, const uint8_t* lower,
+                                                     uint8_t* out, int64_t groups)
+{
+    constexpr char Z = -128;  // pshufb: write zero
+    // Even samples 0, 2, 4 of each group: windows at bytes (0,1), (2,3), (5,6),
+    // needing shifts 2, 6, 2; odd samples 1, 3, 5: bytes (1,2), (3,4), (6,7),
+    // shifts 4, 8, 4. Lanes 0..2 are group 0, lanes 3..5 group 1.
+    const __m128i evenWindows = _mm_setr_epi8(0, 1, 2, 3, 5, 6, 8, 9, 10, 11, 13, 14, Z, Z, Z, Z);
+    const __m128i oddWindows = _mm_setr_epi8(1, 2, 3, 4, 6, 7, 9, 10, 11, 12, 14, 15, Z, Z, Z, Z);
+    const __m128i evenScale = _mm_setr_epi16(64, 4, 64, 64, 4, 64, 0, 0);
+    const __m128i oddScale = _mm_setr_epi16(16, 1, 16, 16, 1, 16, 0, 0);
+    // From packus(blue, green) and packus(red, red) to B G R B G R ...
+    const __m128i fromBlueGreen = _mm_setr_epi8(0, 8, Z, 1, 9, Z, 2, 10, Z, 3, 11, Z, 4, 12, Z, 5);
+    const __m128i fromRed = _mm_setr_epi8(Z, Z, 0, Z, Z, 1, Z, Z, 2, Z, Z, 3, Z, Z, 4, Z);
+
+    int64_t g = 0;
+    for (; g + 2 <= groups; g += 2) {
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper));
+        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower));
+        const __m128i cell[4] = {
+            extract(u, evenWindows, evenScale),
+            extract(u, oddWindows, oddScale),
+            extract(l, evenWindows, evenScale),
+            extract(l, oddWindows, oddScale),
+        };
+        const __m128i green = _mm_srli_epi16(_mm_add_epi16(cell[Green1], cell[Green2]), 1);
+        const __m128i blueGreen = _mm_packus_epi16(cell[Blue], green);
+        const __m128i red = _mm_packus_epi16(cell[Red], cell[Red]);
+        const __m128i first = _mm_or_si128(_mm_shuffle_epi8(blueGreen, fromBlueGreen),
+                                           _mm_shuffle_epi8(red, fromRed));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+        out[16] = static_cast<uint8_t>(_mm_extract_epi16(blueGreen, 6) >> 8);  // green 5
+        out[17] = static_cast<uint8_t>(_mm_extract_epi16(red, 2) >> 8);        // red 5
+        upper += 2 * kBytesPerGroup;
+        lower += 2 * kBytesPerGroup;
+        out += 18;
+    }
+    if (g < groups) {
+        decodeGroupScalar<Red, Blue, Green1, Green2>(upper, lower, out);
+    }
+}
+
+bool haveSsse3()
+{
+    static const bool have = __builtin_cpu_supports("ssse3");
+    return have;
+}
+#endif
+
+template <int Red, int Blue, int Green1, int Green2>
+void decodeRowScalar(const uint8_t* upper, const uint8_t* lower, uint8_t* out, int64_t groups)
+{
+    for (int64_t g = 0; g < groups; ++g) {
+        decodeGroupScalar<Red, Blue, Green1, Green2>(upper, lower, out);
+        upper += kBytesPerGroup;
+        lower += kBytesPerGroup;
+        out += 9;
+    }
+}
+
+using RowDecoder = void (*)(const uint8_t*, const uint8_t*, uint8_t*, int64_t);
+
+template <int Red, int Blue, int Green1, int Green2>
+RowDecoder pickRowDecoder()
+{
+#if defined(PIXMORA_X86)
+    if (haveSsse3()) {
+        return decodeRowSsse3<Red, Blue, Green1, Green2>;
+    }
+#endif
+    return decodeRowScalar<Red, Blue, Green1, Green2>;
+}
+
+// The four patterns; green's two places are interchangeable. Any other form
+// (no table set produces one) has no fast path.
+RowDecoder rowDecoderFor(const CellForm& f)
+{
+    if (f.red == 0 && f.blue == 3) return pickRowDecoder<0, 3, 1, 2>();  // RGGB
+    if (f.red == 1 && f.blue == 2) return pickRowDecoder<1, 2, 0, 3>();  // GRBG
+    if (f.red == 3 && f.blue == 0) return pickRowDecoder<3, 0, 1, 2>();  // BGGR
+    if (f.red == 2 && f.blue == 1) return pickRowDecoder<2, 1, 0, 3>();  // GBRG
+    return nullptr;
+}
+
+}  // namespace
+
+void unpackGroup(const uint8_t group[8], uint16_t samples[6])
+{
+    const unsigned b0 = group[0], b1 = group[1], b2 = group[2], b3 = group[3];
+    const unsigned b4 = group[4], b5 = group[5], b6 = group[6], b7 = group[7];
+    samples[0] = static_cast<uint16_t>((b0 + 256 * b1) & 0x3FF);
+    samples[1] = static_cast<uint16_t>(((b1 + 256 * b2) >> 2) & 0x3FF);
+    samples[2] = static_cast<uint16_t>(((b2 + 256 * b3) >> 4) & 0x3FF);
+    samples[3] = static_cast<uint16_t>(((b3 + 256 * b4) >> 6) & 0x3FF);
+    samples[4] = static_cast<uint16_t>((b5 + 256 * b6) & 0x3FF);
+    samples[5] = static_cast<uint16_t>(((b6 + 256 * b7) >> 2) & 0x3FF);
+}
+
+void packGroup(const uint16_t samples[6], uint8_t group[8])
+{
+    uint64_t v = 0;
+    for (int j = 0; j < kSamplesPerGroup; ++j) {
+        v |= static_cast<uint64_t>(samples[j] & 0x3FF) << (10 * j);
+    }
+    for (int i = 0; i < kBytesPerGroup; ++i) {
+        group[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+}
+
+bool decodePackedRawReference(const uint8_t* packed, size_t packedBytes, int64_t width,
+                              int64_t height, const BayerTables& tables,
+                              const PictureView& picture)
+{
+    if (!fits(packedBytes, width, height, picture)) {
+        return false;
+    }
+    const RawGeometry g = rawGeometry(width, height);
+    for (int64_t y = 0; y + 1 < height; y += 2) {
+        uint8_t* out = picture.pixels + (picture.height - 1 - y / 2) * picture.stride;
+        for (int64_t c = 0; c < g.alignedWidth; c += kSamplesPerGroup) {
+            uint16_t s[12];
+            unpackGroup(packed + (y * g.alignedWidth + c) / 6 * 8, s);
+            unpackGroup(packed + ((y + 1) * g.alignedWidth + c) / 6 * 8, s + 6);
+            for (int k = 0; k < 3; ++k) {
+                *out++ = static_cast<uint8_t>(s[tables.b[k]] >> 2);
+                *out++ = static_cast<uint8_t>(((s[tables.gb[k]] >> 2) + (s[tables.gr[k]] >> 2)) / 2);
+                *out++ = static_cast<uint8_t>(s[tables.r[k]] >> 2);
+            }
+        }
+    }
+    return true;
+}
+
+bool decodePackedRaw(const uint8_t* packed, size_t packedBytes, int64_t width, int64_t height,
+                     const BayerTables& tables, const PictureView& picture)
+{
+    CellForm form{};
+    const RowDecoder decodeRow = findCellForm(tables, &form) ? rowDecoderFor(form) : nullptr;
+    if (decodeRow == nullptr) {
+        // Tables no pattern produces, such as the zeros before any choice.
+        return decodePackedRawReference(packed, packedBytes, width, height, tables, picture);
+    }
+    if (!fits(packedBytes, width, height, picture)) {
+        return false;
+    }
+    const RawGeometry g = rawGeometry(width, height);
+    const int64_t groups = g.alignedWidth / kSamplesPerGroup;
+    for (int32_t j = 0; j < picture.height; ++j) {
+        const uint8_t* upper = packed + 2 * j * g.rowBytes;
+        decodeRow(upper, upper + g.rowBytes, picture.pixels + (picture.height - 1 - j) * picture.stride,
+                  groups);
+    }
+    return true;
+}
