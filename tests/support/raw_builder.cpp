@@ -63,7 +63,7 @@ std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& p
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+    if (f == nullptr || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())) {
         if (f != nullptr) {
             std::fclose(f);
         }

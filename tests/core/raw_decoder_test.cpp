@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bayer_pattern.h"
+#include "conversion_settings.h"
+#include "raw_builder.h"
+#include "raw_decoder.h"
+
+namespace {
+
+struct Decoded {
+    bool ok = false;
+    std::vector<uint8_t> pixels;
+};
+
+using DecodeFunction = bool (*)(const uint8_t*, size_t, int64_t, int64_t, const BayerTables&,
+                                const PictureView&);
+
+Decoded decode(DecodeFunction fn, const std::vector<uint8_t>& packed, int32_t width, int32_t height,
+               const BayerTables& tables)
+{
+    const RawGeometry g = rawGeometry(width, height);
+    Decoded d;
+    d.pixels.assign(static_cast<size_t>(g.stride * g.pictureHeight), 0);
+    const PictureView view{d.pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
+    d.ok = fn(packed.data(), packed.size(), width, height, tables, view);
+    return d;
+}
+
+TEST(PackedGroup, UnpacksEachTenBitField)
+{
+    // One sample at a time set to all ones shows each field's exact bits.
+    for (int j = 0; j < 6; ++j) {
+        uint16_t in[6] = {0, 0, 0, 0, 0, 0};
+        in[j] = 0x3FF;
+        uint8_t group[8];
+        packGroup(in, group);
+        uint16_t out[6];
+        unpackGroup(group, out);
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(out[i], i == j ? 0x3FF : 0) << "sample " << j << " leaks into " << i;
+        }
+    }
+    // The four unused top bits never reach a sample.
+    const uint8_t ones[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    uint16_t out[6];
+    unpackGroup(ones, out);
+    for (uint16_t s : out) {
+        EXPECT_EQ(s, 1023);
+    }
+}
+
+TEST(PackedGroup, ByteFormulasOfTheLayout)
+{
+    const uint8_t b[8] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
+    uint16_t s[6];
+    unpackGroup(b, s);
+    EXPECT_EQ(s[0], (0x12 + 256 * 0x34) & 0x3FF);
+    EXPECT_EQ(s[1], ((0x34 + 256 * 0x56) >> 2) & 0x3FF);
+    EXPECT_EQ(s[2], ((0x56 + 256 * 0x78) >> 4) & 0x3FF);
+    EXPECT_EQ(s[3], ((0x78 + 256 * 0x9A) >> 6) & 0x3FF);
+    EXPECT_EQ(s[4], (0xBC + 256 * 0xDE) & 0x3FF);
+    EXPECT_EQ(s[5], ((0xDE + 256 * 0xF0) >> 2) & 0x3FF);
+}
+
+// Whole pictures of random samples against the picture built from the pattern's
+// letters, for both decoders, every pattern, and widths and heights that are
+// not whole groups or whole cells. Random greens catch a missing 10-bit mask.
+TEST(Decoder, WholePicturesMatchThePatternLetters)
+{
+    const int32_t sizes[][2] = {{6, 2}, {7, 3}, {12, 2}, {18, 4}, {642, 5}, {1000, 6}, {97, 9}, {30, 481}};
+    uint32_t seed = 1;
+    for (const auto& size : sizes) {
+        for (int32_t index = 1; index <= 4; ++index) {
+            const std::string pattern = bayerItems[index];
+            SCOPED_TRACE(pattern + " " + std::to_string(size[0]) + "x" + std::to_string(size[1]));
+            const RawFrame frame = randomFrame(size[0], size[1], seed++);
+            const std::vector<uint8_t> packed = packFrame(frame);
+            const std::vector<uint8_t> expected = expectedPicture(frame, pattern);
+            const BayerTables tables = bayerTablesFor(index);
+
+            const Decoded fast = decode(decodePackedRaw, packed, size[0], size[1], tables);
+            ASSERT_TRUE(fast.ok);
+            EXPECT_EQ(fast.pixels, expected);
+            const Decoded reference = decode(decodePackedRawReference, packed, size[0], size[1], tables);
+            ASSERT_TRUE(reference.ok);
+            EXPECT_EQ(reference.pixels, expected);
+        }
+    }
+}
+
+TEST(Decoder, CellValuesOfKnownSamples)
+{
+    // RGGB cell: R 400, G 200 over G 204, B 100 gives blue 25, green (51 + 50) / 2, red 100.
+    RawFrame frame = randomFrame(6, 2, 3);
+    frame.at(0, 0) = 400;
+    frame.at(1, 0) = 200;
+    frame.at(0, 1) = 204;
+    frame.at(1, 1) = 100;
+    Decoded d = decode(decodePackedRaw, packFrame(frame), 6, 2, bayerTablesFor(1));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.pixels[0], 25);
+    EXPECT_EQ(d.pixels[1], 50);
+    EXPECT_EQ(d.pixels[2], 100);
+
+    // GRBG cell: G1 1023, R 8 over B 4, G2 2: greens drop their low bits before the mean.
+    frame.at(0, 0) = 1023;
+    frame.at(1, 0) = 8;
+    frame.at(0, 1) = 4;
+    frame.at(1, 1) = 2;
+    d = decode(decodePackedRaw, packFrame(frame), 6, 2, bayerTablesFor(2));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.pixels[0], 1);
+    EXPECT_EQ(d.pixels[1], (255 + 0) / 2);
+    EXPECT_EQ(d.pixels[2], 2);
+}
+
+TEST(Decoder, FirstRowPairIsTheTopRowAndTheOddLastRowIsUnused)
+{
+    RawFrame frame = randomFrame(6, 5, 4);
+    const std::vector<uint8_t> packed = packFrame(frame);
+    const Decoded before = decode(decodePackedRaw, packed, 6, 5, bayerTablesFor(3));
+    for (int32_t x = 0; x < 6; ++x) {
+        frame.at(x, 4) ^= 0x3FF;
+    }
+    const Decoded after = decode(decodePackedRaw, packFrame(frame), 6, 5, bayerTablesFor(3));
+    ASSERT_TRUE(before.ok && after.ok);
+    EXPECT_EQ(before.pixels, after.pixels);
+    // Two rows of 12 bytes (9 used): memory row 1 is the top, from raw rows 0 and 1.
+    EXPECT_EQ(before.pixels.size(), 24u);
+    EXPECT_EQ(before.pixels[12], frame.at(0, 0) >> 2);  // BGGR: blue at the upper left
+}
+
+TEST(Decoder, ShortInputOrWrongPictureIsRefusedUntouched)
+{
+    const RawFrame frame = randomFrame(12, 4, 5);
+    std::vector<uint8_t> packed = packFrame(frame);
+    const RawGeometry g = rawGeometry(12, 4);
+    std::vector<uint8_t> pixels(static_cast<size_t>(g.stride * g.pictureHeight), 0xAB);
+    const std::vector<uint8_t> untouched = pixels;
+    const BayerTables tables = bayerTablesFor(1);
+
+    PictureView view{pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size() - 1, 12, 4, tables, view));
+    view.width = g.pictureWidth - 1;
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 4, tables, view));
+    view = {pixels.data(), g.pictureWidth, g.pictureHeight + 1, g.stride};
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 4, tables, view));
+    view = {pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 1, tables, view));
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 0, 4, tables, view));
+    EXPECT_FALSE(decodePackedRawReference(packed.data(), packed.size() - 1, 12, 4, tables, view));
+    EXPECT_EQ(pixels, untouched);
+}
+
+TEST(Decoder, TablesOfNoPatternStillDecodeSafely)
+{
+    // Before any pattern is chosen the tables are all zero: every colour reads
+    // the upper-left sample of the block.
+    const RawFrame frame = randomFrame(6, 2, 6);
+    const BayerTables zeros{};
+    const Decoded d = decode(decodePackedRaw, packFrame(frame), 6, 2, zeros);
+    ASSERT_TRUE(d.ok);
+    for (int k = 0; k < 3; ++k) {
+        const auto v = static_cast<uint8_t>(frame.at(0, 0) >> 2);
+        EXPECT_EQ(d.pixels[3 * static_cast<size_t>(k)], v);
+        EXPECT_EQ(d.pixels[3 * static_cast<size_t>(k) + 1], v);
+        EXPECT_EQ(d.pixels[3 * static_cast<size_t>(k) + 2], v);
+    }
+}
+
+TEST(Geometry, AlignedWidthStrideAndInputSize)
+{
+    const RawGeometry g = rawGeometry(1000, 600);
+    EXPECT_EQ(g.alignedWidth, 1002);
+    EXPECT_EQ(g.rowBytes, 1336);
+    EXPECT_EQ(g.inputBytes, 801600);
+    EXPECT_EQ(g.pictureWidth, 501);
+    EXPECT_EQ(g.pictureHeight, 300);
+    EXPECT_EQ(g.stride, 1504);
+    EXPECT_EQ(rawGeometry(1008, 2).stride, 1512);
+    const RawGeometry largest = rawGeometry(7399, 4999);
+    EXPECT_EQ(largest.alignedWidth, 7404);
+    EXPECT_EQ(largest.inputBytes, int64_t{7404} / 6 * 8 * 4999);
+    EXPECT_EQ(largest.pictureHeight, 2499);
+    // Out-of-range values are clamped, never overflowed.
+    EXPECT_EQ(rawGeometry(-5, -5).inputBytes, 0);
+    EXPECT_GT(rawGeometry(INT32_MAX, INT32_MAX).inputBytes, 0);
+}
+
+}  // namespace

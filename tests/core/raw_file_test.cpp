@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bayer_pattern.h"
+#include "conversion_settings.h"
+#include "image_buffer.h"
+#include "raw_builder.h"
+#include "raw_file.h"
+#include "temp_dir.h"
+
+namespace {
+
+class RawFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { CDIBBitmap_clear(); }
+    void TearDown() override { CDIBBitmap_clear(); }
+
+    static void settings(int32_t width, int32_t height, int32_t pattern)
+    {
+        m_nWidth = width;
+        m_nHeight = height;
+        m_nBayerType = pattern;
+        updateBayerType();
+    }
+
+    static std::vector<uint8_t> held()
+    {
+        if (m_pBmpData == nullptr) {
+            return {};
+        }
+        return {m_pBmpData, m_pBmpData + m_nBmpStride * m_nBmpHeight};
+    }
+
+    TempDir dir;
+};
+
+TEST_F(RawFileTest, LoadsThePanelExampleGeometry)
+{
+    const RawFrame frame = randomFrame(1000, 600, 11);
+    const std::string path = dir.file("frame.raw");
+    writeFile(path, packFrame(frame));
+    settings(1000, 600, 1);
+    ASSERT_EQ(CDIBBitmap_load(nullptr, path.c_str()), 1);
+    EXPECT_EQ(m_nBmpWidth, 501);
+    EXPECT_EQ(m_nBmpHeight, 300);
+    EXPECT_EQ(m_nBmpStride, 1504);
+    EXPECT_EQ(held(), expectedPicture(frame, "RGGB"));
+}
+
+TEST_F(RawFileTest, ExtraBytesAreIgnored)
+{
+    const RawFrame frame = randomFrame(700, 500, 12);
+    std::vector<uint8_t> bytes = packFrame(frame);
+    bytes.insert(bytes.end(), 1000, 0x5A);
+    const std::string path = dir.file("long.raw");
+    writeFile(path, bytes);
+    settings(700, 500, 4);
+    ASSERT_EQ(CDIBBitmap_load(nullptr, path.c_str()), 1);
+    EXPECT_EQ(held(), expectedPicture(frame, "GBRG"));
+}
+
+TEST_F(RawFileTest, FailuresBeforeTheNewPictureKeepTheOldOne)
+{
+    const RawFrame frame = randomFrame(700, 500, 13);
+    const std::vector<uint8_t> packed = packFrame(frame);
+    const std::string good = dir.file("good.raw");
+    writeFile(good, packed);
+    settings(700, 500, 2);
+    ASSERT_EQ(CDIBBitmap_load(nullptr, good.c_str()), 1);
+    const std::vector<uint8_t> picture = held();
+
+    const std::string shortByOne = dir.file("short.raw");
+    writeFile(shortByOne, std::vector<uint8_t>(packed.begin(), packed.end() - 1));
+    const std::string empty = dir.file("empty.raw");
+    writeFile(empty, {});
+    for (const std::string& path : {shortByOne, empty, dir.file("missing.raw"), dir.path()}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(CDIBBitmap_load(nullptr, path.c_str()), 0);
+        EXPECT_EQ(held(), picture);
+    }
+    // Settings that give no picture fail before touching the file or the buffer.
+    settings(0, 500, 2);
+    EXPECT_EQ(CDIBBitmap_load(nullptr, good.c_str()), 0);
+    EXPECT_EQ(held(), picture);
+}
+
+TEST_F(RawFileTest, OddHeightReadsTheWholeLastRowButDecodesPairsOnly)
+{
+    const RawFrame frame = randomFrame(642, 481, 14);
+    const std::vector<uint8_t> packed = packFrame(frame);
+    const std::string path = dir.file("odd.raw");
+    writeFile(path, packed);
+    settings(642, 481, 3);
+    ASSERT_EQ(CDIBBitmap_load(nullptr, path.c_str()), 1);
+    EXPECT_EQ(m_nBmpHeight, 240);
+    EXPECT_EQ(held(), expectedPicture(frame, "BGGR"));
+
+    // The unpaired last row still has to be in the file.
+    writeFile(path, std::vector<uint8_t>(packed.begin(), packed.end() - 1));
+    EXPECT_EQ(CDIBBitmap_load(nullptr, path.c_str()), 0);
+}
+
+}  // namespace
