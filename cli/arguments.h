@@ -1,0 +1,43 @@
+// The converter's command line, parsed without touching the file system, so
+// that a usage error is known before anything is written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Wider than the window's panel on purpose: large sensors and small crops.
+constexpr int32_t kMinWidth = 1;
+constexpr int32_t kMaxWidth = 16384;
+constexpr int32_t kMinHeight = 2;  // one row pair, the smallest picture
+constexpr int32_t kMaxHeight = 16384;
+
+enum class Command { Convert, Help, Version, UsageError };
+
+struct Arguments {
+    Command command = Command::UsageError;
+    std::string error;           // one line, when command is UsageError
+    int32_t width = 0;           // 0: take it from each input's name
+    int32_t height = 0;          // 0: take it from each input's name
+    int32_t pattern = 0;         // bayerItems index 1..4; 0: from each name
+    std::string output;          // empty: derive from each input's path
+    bool quiet = false;
+    std::vector<std::string> inputs;
+};
+
+// `args` excludes the program name. Options may come before, between or after
+// the inputs; "--" ends the options. A value may follow as the next argument
+// or after '=' (--width=4000). A repeated option takes its last value.
+Arguments parseArguments(const std::vector<std::string>& args);
+
+// Reads a decimal number that must make up the whole text and lie within
+// [low, high]. Returns false for anything else, including signs, spaces and
+// numbers too large for any integer type.
+bool parseDecimal(const std::string& text, int32_t low, int32_t high, int32_t* value);
+
+// Pattern index 1..4 for "RGGB", "GRBG", "BGGR" or "GBRG" in any letter case,
+// 0 otherwise.
+int32_t patternIndex(const std::string& text);
+
+// The --help text.
+std::string usageText();
