@@ -27,14 +27,14 @@ int moveOver(const std::string& from, const char* to)
     // The Windows C runtime's rename never replaces: set the old file aside,
     // put the new one in place, and only then drop the old one.
     const std::string aside = std::string(to) + ".pixmora-old";
-    std::remove(aside.c_str());
+    (void)std::remove(aside.c_str());
     if (std::rename(to, aside.c_str()) == 0) {
         if (std::rename(from.c_str(), to) == 0) {
-            std::remove(aside.c_str());
+            (void)std::remove(aside.c_str());
             return 0;
         }
         error = lastError();
-        std::rename(aside.c_str(), to);
+        (void)std::rename(aside.c_str(), to);
     }
 #endif
     return error;
@@ -69,7 +69,7 @@ int replaceFileWith(const char* path, const ByteSpan* parts, size_t count)
         error = moveOver(temporary, path);
     }
     if (error != 0) {
-        std::remove(temporary.c_str());
+        (void)std::remove(temporary.c_str());
     }
     return error;
 }

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr int kSamplesPerGroup = 6;
-constexpr int kBytesPerGroup = 8;
+constexpr int64_t kSamplesPerGroup = 6;
+constexpr int64_t kBytesPerGroup = 8;
 
 uint64_t loadLittleEndian64(const uint8_t* p)
 {
@@ -216,10 +216,10 @@ void unpackGroup(const uint8_t group[8], uint16_t samples[6])
 void packGroup(const uint16_t samples[6], uint8_t group[8])
 {
     uint64_t v = 0;
-    for (int j = 0; j < kSamplesPerGroup; ++j) {
+    for (int64_t j = 0; j < kSamplesPerGroup; ++j) {
         v |= static_cast<uint64_t>(samples[j] & 0x3FF) << (10 * j);
     }
-    for (int i = 0; i < kBytesPerGroup; ++i) {
+    for (int64_t i = 0; i < kBytesPerGroup; ++i) {
         group[i] = static_cast<uint8_t>(v >> (8 * i));
     }
 }
@@ -262,7 +262,7 @@ bool decodePackedRaw(const uint8_t* packed, size_t packedBytes, int64_t width, i
     }
     const RawGeometry g = rawGeometry(width, height);
     const int64_t groups = g.alignedWidth / kSamplesPerGroup;
-    for (int32_t j = 0; j < picture.height; ++j) {
+    for (int64_t j = 0; j < picture.height; ++j) {
         const uint8_t* upper = packed + 2 * j * g.rowBytes;
         decodeRow(upper, upper + g.rowBytes, picture.pixels + (picture.height - 1 - j) * picture.stride,
                   groups);

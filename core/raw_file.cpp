@@ -11,7 +11,7 @@
 namespace {
 
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
