@@ -1,21 +1,14 @@
 #include "convert_job.h"
 
 #include <algorithm>
-#include <cstring>
-#include <thread>
 
 #include "bayer_pattern.h"
-#include "bmp_writer.h"
+#include "bmp_stream.h"
 #include "conversion_settings.h"
-#include "image_buffer.h"
 #include "name_geometry.h"
-#include "raw_decoder.h"
+#include "replacing_file.h"
 
 namespace {
-
-// Below this much input a second thread costs more than it saves.
-constexpr uint64_t kBytesPerThread = 4u << 20;
-constexpr unsigned kMaxThreads = 4;
 
 std::string joinAlternatives(const std::vector<std::string>& words)
 {
@@ -32,44 +25,6 @@ std::string joinAlternatives(const std::vector<std::string>& words)
 std::string dimensionText(int32_t width, int32_t height)
 {
     return std::to_string(width) + "x" + std::to_string(height);
-}
-
-// Decodes row bands on several threads. Each picture row depends only on its
-// own raw row pair, so bands cut at even rows give the single-pass bytes.
-bool decodeInBands(const uint8_t* packed, int32_t width, int32_t height,
-                   const BayerTables& tables, const PictureView& picture)
-{
-    const RawGeometry g = rawGeometry(width, height);
-    const auto bytes = static_cast<uint64_t>(g.inputBytes);
-    const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
-    const auto pairs = static_cast<unsigned>(height / 2);
-    const unsigned bands = std::min({hardware, kMaxThreads, pairs,
-                                     static_cast<unsigned>(bytes / kBytesPerThread) + 1});
-
-    std::vector<std::thread> helpers;
-    std::vector<char> results(bands, 0);
-    auto decodeBand = [&](unsigned band) {
-        const int32_t firstPair = static_cast<int32_t>(pairs * band / bands);
-        const int32_t endPair = static_cast<int32_t>(pairs * (band + 1) / bands);
-        const int32_t y0 = 2 * firstPair;
-        // The last band keeps an odd height's unpaired row, as one pass would.
-        const int32_t rows = band + 1 == bands ? height - y0 : 2 * (endPair - firstPair);
-        const int32_t pictureRows = endPair - firstPair;
-        // Memory rows are bottom-up: the band's first raw pair is its last row.
-        const PictureView part{picture.pixels + (picture.height - endPair) * picture.stride,
-                               picture.width, pictureRows, picture.stride};
-        const auto offset = static_cast<size_t>(g.rowBytes * y0);
-        const auto partBytes = static_cast<size_t>(g.rowBytes * rows);
-        results[band] = decodePackedRaw(packed + offset, partBytes, width, rows, tables, part) ? 1 : 0;
-    };
-    for (unsigned band = 1; band < bands; ++band) {
-        helpers.emplace_back(decodeBand, band);
-    }
-    decodeBand(0);
-    for (auto& helper : helpers) {
-        helper.join();
-    }
-    return std::all_of(results.begin(), results.end(), [](char ok) { return ok != 0; });
 }
 
 JobResult failure(std::string reason)
@@ -178,19 +133,14 @@ JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
                        " needs " + std::to_string(needed) + ")");
     }
 
-    if (!CDIBBitmap_create(nullptr, g.pictureWidth, g.pictureHeight, 24)) {
-        return failure("not enough memory for a " + dimensionText(g.pictureWidth, g.pictureHeight) +
-                       " picture");
-    }
-    const PictureView picture{m_pBmpData, m_nBmpWidth, m_nBmpHeight, m_nBmpStride};
-    if (!decodeInBands(file.data(), job.width, job.height, bayerTablesFor(job.pattern), picture)) {
-        CDIBBitmap_clear();
-        return failure("cannot decode a " + dimensionText(job.width, job.height) + " dump");
-    }
-    const int error = CDIBBitmap_saveWithReason(job.output.c_str());
-    CDIBBitmap_clear();
-    if (error != 0) {
-        return failure("output " + job.output + " not writable (" + std::strerror(error) + ")");
+    ReplacingFile out(job.output);
+    std::string reason;
+    if (!out.open() ||
+        !writeBmpInBands(out, file.data(), job.width, job.height, bayerTablesFor(job.pattern),
+                         planBands(job.width, job.height), &reason) ||
+        !out.commit()) {
+        return failure("output " + job.output + " not writable (" +
+                       (reason.empty() ? out.reason() : reason) + ")");
     }
     JobResult r;
     r.ok = true;

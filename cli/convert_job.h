@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "arguments.h"
-#include "mapped_file.h"
+#include "platform_file.h"
 
 // The settings and output name of one input, options first, then its name.
 struct Job {
@@ -35,8 +35,8 @@ struct JobResult {
     std::string reason;  // when !ok
 };
 
-// Converts with the core, so the BMP is byte for byte the window's Save after
-// its View. `inputs` are the identities of every input of the batch: an output
+// Converts with the core's decoder and BMP header, so the BMP is byte for
+// byte the window's Save after its View. `inputs` are the identities of every input of the batch: an output
 // that names one of them is refused. On failure no BMP is created and an older
 // one at the output path is left as it was.
 JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs);

@@ -6,7 +6,7 @@
 
 #include "arguments.h"
 #include "convert_job.h"
-#include "mapped_file.h"
+#include "platform_file.h"
 
 #if defined(_WIN32)
 #include <io.h>

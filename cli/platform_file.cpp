@@ -1,6 +1,7 @@
-#include "mapped_file.h"
+#include "platform_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -94,6 +95,23 @@ std::optional<FileIdentity> fileIdentity(const char* path)
     }
     return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 #endif
+}
+
+bool moveReplacing(const char* from, const char* to, std::string* reason)
+{
+#if defined(_WIN32)
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) {
+        return true;
+    }
+    *reason = lastWindowsError();
+#else
+    errno = 0;
+    if (std::rename(from, to) == 0) {
+        return true;
+    }
+    *reason = errnoText(errno);
+#endif
+    return false;
 }
 
 MappedFile::~MappedFile()

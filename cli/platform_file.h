@@ -1,8 +1,12 @@
-// The converter's only platform code. Read-only access to the start of an
-// input file without copying it: the file is mapped into memory, so a dump
-// already in the page cache is decoded where it lies. Pipes and devices, which
-// cannot be mapped, are read into memory. And telling whether two names reach
-// the same file, so that no raw file is ever overwritten by a picture.
+// The converter's only platform code: the file operations the C and C++
+// libraries do not offer.
+//
+// - Read-only access to the start of an input file without copying it: the
+//   file is mapped into memory, so a dump already in the page cache is decoded
+//   where it lies. Pipes and devices, which cannot be mapped, are read.
+// - Telling whether two names reach the same file, so that no raw file is ever
+//   overwritten by a picture.
+// - Moving a finished file over an existing one in one step.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +28,11 @@ struct FileIdentity {
 
 // The identity of an existing file; none when it cannot be found or opened.
 std::optional<FileIdentity> fileIdentity(const char* path);
+
+// Renames `from` to `to`, replacing a file at `to` (which the Windows C
+// runtime's rename refuses). False with the system's words in `reason`; an
+// older file at `to` is then still there.
+bool moveReplacing(const char* from, const char* to, std::string* reason);
 
 class MappedFile {
 public:

@@ -1,0 +1,107 @@
+#include "bmp_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "bmp_writer.h"
+#include "conversion_settings.h"
+#include "raw_decoder.h"
+
+namespace {
+
+constexpr int64_t kBandBytes = 256 * 1024;
+constexpr int64_t kInputBytesPerThread = 4 * 1024 * 1024;
+constexpr unsigned kMaxThreads = 4;
+
+}  // namespace
+
+BandPlan planBands(int32_t width, int32_t height)
+{
+    const RawGeometry g = rawGeometry(width, height);
+    BandPlan plan;
+    plan.rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / std::max<int64_t>(1, g.stride)));
+    const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+    const int64_t worthwhile = g.inputBytes / kInputBytesPerThread + 1;
+    plan.threads = static_cast<unsigned>(std::min<int64_t>({hardware, kMaxThreads, worthwhile}));
+    return plan;
+}
+
+bool writeBmpInBands(ReplacingFile& out, const uint8_t* packed, int32_t width, int32_t height,
+                     const BayerTables& tables, const BandPlan& plan, std::string* reason)
+{
+    const RawGeometry g = rawGeometry(width, height);
+    uint8_t header[kBmpHeaderBytes];
+    if (!buildBmpHeader(g.pictureWidth, g.pictureHeight, g.stride, header)) {
+        *reason = "the picture is too large for a BMP file";
+        return false;
+    }
+    if (!out.write(header, sizeof header)) {
+        *reason = out.reason();
+        return false;
+    }
+
+    const int32_t pictureRows = g.pictureHeight;
+    const int32_t rowsPerBand = std::clamp(plan.rowsPerBand, 1, pictureRows);
+    const int32_t bands = (pictureRows + rowsPerBand - 1) / rowsPerBand;
+    const auto bandBytes = static_cast<size_t>(rowsPerBand * g.stride);
+
+    std::atomic<int32_t> nextToDecode{0};
+    std::mutex order;
+    std::condition_variable turn;
+    int32_t nextToWrite = 0;
+    bool failed = false;
+
+    // Bands go in file order, which is bottom-up: band 0 holds the picture's
+    // bottom rows, made from the last raw row pairs. Each thread takes the next
+    // band, decodes it into its own buffer and waits for its turn to write.
+    auto work = [&] {
+        std::vector<uint8_t> buffer(bandBytes, 0);  // the pad bytes stay zero
+        for (int32_t band = nextToDecode++; band < bands; band = nextToDecode++) {
+            const int32_t firstRow = band * rowsPerBand;
+            const int32_t rows = std::min(rowsPerBand, pictureRows - firstRow);
+            const int32_t topRow = pictureRows - firstRow - rows;  // counted from the top
+            const PictureView view{buffer.data(), g.pictureWidth, rows, g.stride};
+            const auto offset = static_cast<size_t>(g.rowBytes * 2 * topRow);
+            const auto bytes = static_cast<size_t>(g.rowBytes * 2 * rows);
+            const bool decoded = decodePackedRaw(packed + offset, bytes, width, 2 * rows, tables, view);
+
+            std::unique_lock<std::mutex> lock(order);
+            turn.wait(lock, [&] { return failed || nextToWrite == band; });
+            if (failed) {
+                return;
+            }
+            if (!decoded) {
+                *reason = "the decoder refused a band of the picture";
+                failed = true;
+            } else if (!out.write(buffer.data(), static_cast<size_t>(rows * g.stride))) {
+                *reason = out.reason();
+                failed = true;
+            }
+            ++nextToWrite;
+            turn.notify_all();
+            if (failed) {
+                return;
+            }
+        }
+    };
+
+    std::vector<std::thread> helpers;
+    const unsigned threads = std::clamp<unsigned>(plan.threads, 1, static_cast<unsigned>(bands));
+    for (unsigned i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer threads still finish every band, only later
+        }
+    }
+    work();
+    for (auto& helper : helpers) {
+        helper.join();
+    }
+    return !failed;
+}
