@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else {
         // The row pad is never written.
         for (int32_t row = 0; row < g.pictureHeight; ++row) {
-            for (int64_t i = 3 * g.pictureWidth; i < g.stride; ++i) {
+            for (int64_t i = 3 * static_cast<int64_t>(g.pictureWidth); i < g.stride; ++i) {
                 FUZZ_CHECK(fast[static_cast<size_t>(row * g.stride + i)] == 0xA5);
             }
         }
