@@ -103,3 +103,52 @@ TEST_F(RawFileTest, OddHeightReadsTheWholeLastRowButDecodesPairsOnly)
 }
 
 }  // namespace
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+namespace {
+
+// The largest panel geometry needs 49 MB of input: with the address space
+// capped below that, the load must fail cleanly, keeping the old picture.
+TEST_F(RawFileTest, AllocationFailureForTheLargestGeometryIsReported)
+{
+    const std::string small = dir.file("small.raw");
+    writeFile(small, packFrame(randomFrame(700, 500, 15)));
+    const std::string large = dir.file("large.raw");
+    {
+        std::ofstream create(large, std::ios::binary);
+    }
+    // Sparse: the full size without writing 49 MB.
+    ASSERT_EQ(truncate(large.c_str(), rawGeometry(7399, 4999).inputBytes), 0);
+
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        settings(700, 500, 1);
+        if (CDIBBitmap_load(nullptr, small.c_str()) != 1) {
+            _exit(2);
+        }
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (16u << 20);
+        const rlimit limit{cap, cap};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) {
+            _exit(3);
+        }
+        settings(7399, 4999, 1);
+        const int loaded = CDIBBitmap_load(nullptr, large.c_str());
+        _exit(loaded == 0 && m_nBmpWidth == 351 && m_nBmpHeight == 250 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the load crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+#endif
