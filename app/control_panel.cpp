@@ -19,7 +19,7 @@ HWND hExitButton = nullptr;
 
 const char kInformationText[] =
     "This ver. only fit Qualcomm\n10 bit packed data.\n"
-    "Authors:the Pixmora developers E-mail:team@pixmora.example";
+    "Authors:Pixmora developers E-mail:team@pixmora.example";
 
 namespace {
 

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bmp_writer.h"
+#include "control_panel.h"
+#include "conversion_settings.h"
+#include "image_buffer.h"
+#include "main_bayer.h"
+#include "raw_builder.h"
+#include "temp_dir.h"
+#include "window_fixture.h"
+
+namespace {
+
+using CommandsTest = WindowTest;
+
+constexpr char kSettingsError[] =
+    "View Error!Please check [640 < width < 7400] [480 < height < 5000]\n"
+    "[Type in [RGGB, GRBG, BGGR, GBRG]] and correct select raw file.";
+constexpr char kChartLoadError[] =
+    "Load Error!Please check [width 1000] [height 600]\n[Type RGGB] is correct.";
+
+// A guard against a loop that never ends: a quit code no handler uses.
+constexpr int kLoopStuck = 99;
+
+void CALLBACK quitStuckLoop(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    PostQuitMessage(kLoopStuck);
+}
+
+int runLoopWithGuard()
+{
+    const UINT_PTR guard = SetTimer(nullptr, 0, 5000, quitStuckLoop);
+    const int code = runMessageLoop();
+    KillTimer(nullptr, guard);
+    return code;
+}
+
+class ViewTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        raw_ = dir_.file("chart.raw");
+        writeChart(raw_);
+    }
+
+    // Drops the chart with valid settings: the picture every later step starts from.
+    void loadChart()
+    {
+        setSettings("1000", "600", kRggb);
+        drop({windowsPath(raw_)});
+        ASSERT_NE(m_hDibBmp, nullptr);
+    }
+
+    TempDir dir_;
+    std::string raw_;
+};
+
+TEST_F(ViewTest, RefusedSettingsShowTheSettingsTextAndLoadNothing)
+{
+    std::strcpy(szFile, raw_.c_str());
+    const char* refused[][3] = {
+        {"640", "600", "1"}, {"7400", "600", "1"}, {"1000", "480", "1"},
+        {"1000", "5000", "1"}, {"1000", "600", "0"},
+    };
+    for (const auto& s : refused) {
+        setSettings(s[0], s[1], std::atoi(s[2]));
+        command(kCmdView);
+        const std::vector<ShownBox> shown = takeBoxes();
+        ASSERT_EQ(shown.size(), 1u) << s[0] << " x " << s[1] << " pattern " << s[2];
+        EXPECT_EQ(shown[0].caption, "Error Hint");
+        EXPECT_EQ(shown[0].text, kSettingsError);
+    }
+    // Valid settings without a file are refused the same way.
+    szFile[0] = '\0';
+    setSettings("1000", "600", kRggb);
+    command(kCmdView);
+    const std::vector<ShownBox> shown = takeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, kSettingsError);
+    EXPECT_EQ(m_hDibBmp, nullptr);
+}
+
+TEST_F(ViewTest, ViewConvertsTheChosenFile)
+{
+    std::strcpy(szFile, raw_.c_str());
+    setSettings("1000", "600", kRggb);
+    command(kCmdView);
+    EXPECT_TRUE(takeBoxes().empty());
+    ASSERT_NE(m_hDibBmp, nullptr);
+    EXPECT_EQ(m_nBmpWidth, kChartPictureWidth);
+    EXPECT_EQ(m_nBmpHeight, kChartPictureHeight);
+    // Top-left pixel of the picture is the chart's; rows are bottom-up.
+    const uint8_t* top = CDIBBitmap_topRow(0);
+    EXPECT_EQ((ChartColour{top[2], top[1], top[0]}),
+              testChartColour(0, 0, kChartPictureWidth, kChartPictureHeight));
+}
+
+TEST_F(ViewTest, ShortFileShowsTheLoadTextAndKeepsThePicture)
+{
+    loadChart();
+    const ImageHandle before = m_hDibBmp;
+    std::vector<uint8_t> bytes = readFile(raw_);
+    bytes.pop_back();
+    const std::string shortRaw = dir_.file("short.raw");
+    writeFile(shortRaw, bytes);
+
+    std::strcpy(szFile, shortRaw.c_str());
+    command(kCmdView);
+    const std::vector<ShownBox> shown = takeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Error Hint");
+    EXPECT_EQ(shown[0].text, kChartLoadError);
+    EXPECT_EQ(m_hDibBmp, before);
+    EXPECT_EQ(m_nBmpWidth, kChartPictureWidth);
+}
+
+TEST_F(ViewTest, SaveWritesTheCoresBmpNextToTheRawFile)
+{
+    loadChart();
+    command(kCmdSave);
+    const std::string reference = dir_.file("reference.bmp");
+    ASSERT_EQ(CDIBBitmap_save(reference.c_str()), 1);
+    const std::vector<uint8_t> saved = readFile(dir_.file("chart.bmp"));
+    EXPECT_EQ(saved.size(), 54u + 1504u * 300u);
+    EXPECT_TRUE(saved == readFile(reference));
+    EXPECT_TRUE(takeBoxes().empty());
+}
+
+TEST_F(ViewTest, SaveAfterARefusedViewStillWritesThePictureAtItsOwnSize)
+{
+    loadChart();
+    // The refused View rewrites the settings to a smaller geometry.
+    setSettings("700", "500", 0);
+    command(kCmdView);
+    ASSERT_EQ(takeBoxes().size(), 1u);
+    command(kCmdSave);
+    const std::vector<uint8_t> saved = readFile(dir_.file("chart.bmp"));
+    EXPECT_EQ(saved.size(), 54u + 1504u * 300u);
+}
+
+TEST_F(ViewTest, SaveNeverOverwritesARawFileWhoseNameEndsInBmp)
+{
+    const std::string rawNamedBmp = dir_.file("chart.bmp");
+    writeChart(rawNamedBmp);
+    const std::vector<uint8_t> before = readFile(rawNamedBmp);
+    setSettings("1000", "600", kRggb);
+    drop({windowsPath(rawNamedBmp)});
+    ASSERT_NE(m_hDibBmp, nullptr);
+    command(kCmdSave);
+    EXPECT_TRUE(readFile(rawNamedBmp) == before);
+}
+
+TEST_F(ViewTest, SaveBeforeAnyFileWritesNothing)
+{
+    // A held picture but an empty path, as after a cancelled Browser.
+    loadChart();
+    szFile[0] = '\0';
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    TempDir empty;
+    SetCurrentDirectoryA(empty.path().c_str());
+    command(kCmdSave);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((empty.path() + "/*.*").c_str(), &found);
+    int entries = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            entries += name != "." && name != "..";
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(entries, 0);
+}
+
+TEST_F(ViewTest, BrowserFillsThePathWithoutConverting)
+{
+    dialogPlan = {true, windowsPath(raw_)};
+    command(kCmdBrowser);
+    EXPECT_EQ(dialogsSeen, 1);
+    EXPECT_STREQ(szFile, windowsPath(raw_).c_str());
+    EXPECT_EQ(textOf(hFilePathEdit), windowsPath(raw_));
+    EXPECT_EQ(m_hDibBmp, nullptr);
+}
+
+TEST_F(ViewTest, CancelledBrowserKeepsTheFieldButEmptiesThePath)
+{
+    dialogPlan = {true, windowsPath(raw_)};
+    command(kCmdBrowser);
+    ASSERT_EQ(textOf(hFilePathEdit), windowsPath(raw_));
+
+    dialogPlan = {false, ""};
+    command(kCmdBrowser);
+    EXPECT_EQ(dialogsSeen, 2);
+    EXPECT_STREQ(szFile, "");
+    EXPECT_EQ(textOf(hFilePathEdit), windowsPath(raw_));
+
+    setSettings("1000", "600", kRggb);
+    command(kCmdView);
+    const std::vector<ShownBox> shown = takeBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, kSettingsError);
+}
+
+TEST_F(CommandsTest, ExitEndsTheLoopWithZeroWithoutDestroyingTheWindow)
+{
+    // Messages queued before Exit are still dispatched by the loop.
+    PostMessageA(hwnd_, WM_COMMAND, kCmdHide, 0);
+    PostMessageA(hwnd_, WM_COMMAND, kCmdExit, 0);
+    EXPECT_EQ(runLoopWithGuard(), 0);
+    EXPECT_TRUE(IsWindowVisible(hShowButton));
+    EXPECT_TRUE(IsWindow(hwnd_));
+    EXPECT_FALSE(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+}
+
+TEST_F(CommandsTest, ClosingTheWindowEndsTheLoopWithZero)
+{
+    PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(runLoopWithGuard(), 0);
+    EXPECT_FALSE(IsWindow(hwnd_));
+}
+
+}  // namespace
