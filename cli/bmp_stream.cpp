@@ -31,9 +31,11 @@ BandPlan planBands(int32_t width, int32_t height)
     return plan;
 }
 
-bool writeBmpInBands(ReplacingFile& out, const uint8_t* packed, int32_t width, int32_t height,
-                     const BayerTables& tables, const BandPlan& plan, std::string* reason)
+bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
+                     const BayerTables& tables, const BandPlan& plan, std::string* reason,
+                     bool* readFailed)
 {
+    *readFailed = false;
     const RawGeometry g = rawGeometry(width, height);
     uint8_t header[kBmpHeaderBytes];
     if (!buildBmpHeader(g.pictureWidth, g.pictureHeight, g.stride, header)) {
@@ -49,6 +51,7 @@ bool writeBmpInBands(ReplacingFile& out, const uint8_t* packed, int32_t width, i
     const int32_t rowsPerBand = std::clamp(plan.rowsPerBand, 1, pictureRows);
     const int32_t bands = (pictureRows + rowsPerBand - 1) / rowsPerBand;
     const auto bandBytes = static_cast<size_t>(rowsPerBand * g.stride);
+    const auto bandInputBytes = static_cast<size_t>(g.rowBytes * 2 * rowsPerBand);
 
     std::atomic<int32_t> nextToDecode{0};
     std::mutex order;
@@ -58,27 +61,36 @@ bool writeBmpInBands(ReplacingFile& out, const uint8_t* packed, int32_t width, i
 
     // Bands go in file order, which is bottom-up: band 0 holds the picture's
     // bottom rows, made from the last raw row pairs. Each thread takes the next
-    // band, decodes it into its own buffer and waits for its turn to write.
+    // band, reads and decodes it into its own buffers and waits for its turn
+    // to write.
     auto work = [&] {
-        std::vector<uint8_t> buffer(bandBytes, 0);  // the pad bytes stay zero
+        std::vector<uint8_t> input(bandInputBytes);
+        std::vector<uint8_t> picture(bandBytes, 0);  // the pad bytes stay zero
+        std::string readReason;
         for (int32_t band = nextToDecode++; band < bands; band = nextToDecode++) {
             const int32_t firstRow = band * rowsPerBand;
             const int32_t rows = std::min(rowsPerBand, pictureRows - firstRow);
             const int32_t topRow = pictureRows - firstRow - rows;  // counted from the top
-            const PictureView view{buffer.data(), g.pictureWidth, rows, g.stride};
-            const auto offset = static_cast<size_t>(g.rowBytes * 2 * topRow);
+            const auto offset = static_cast<uint64_t>(g.rowBytes * 2 * topRow);
             const auto bytes = static_cast<size_t>(g.rowBytes * 2 * rows);
-            const bool decoded = decodePackedRaw(packed + offset, bytes, width, 2 * rows, tables, view);
+            const uint8_t* packed = source.rows(offset, bytes, input.data(), &readReason);
+            const PictureView view{picture.data(), g.pictureWidth, rows, g.stride};
+            const bool decoded =
+                packed != nullptr && decodePackedRaw(packed, bytes, width, 2 * rows, tables, view);
 
             std::unique_lock<std::mutex> lock(order);
             turn.wait(lock, [&] { return failed || nextToWrite == band; });
             if (failed) {
                 return;
             }
-            if (!decoded) {
+            if (packed == nullptr) {
+                *reason = readReason;
+                *readFailed = true;
+                failed = true;
+            } else if (!decoded) {
                 *reason = "the decoder refused a band of the picture";
                 failed = true;
-            } else if (!out.write(buffer.data(), static_cast<size_t>(rows * g.stride))) {
+            } else if (!out.write(picture.data(), static_cast<size_t>(rows * g.stride))) {
                 *reason = out.reason();
                 failed = true;
             }

@@ -1,19 +1,46 @@
-// Writes the BMP of a packed dump without ever holding the whole picture: the
-// picture is decoded in bands of rows on several threads and each band is
-// written as soon as the bands before it are. The bytes are the window's,
-// from the same decoder and header: every picture row depends only on its own
-// raw row pair, and the row pad stays zero as in the window's image buffer.
+// Writes the BMP of a packed dump without ever holding the whole dump or the
+// whole picture: the picture is made in bands of rows on several threads,
+// each reading its band's raw rows, decoding them and writing the band as
+// soon as the bands before it are written. The bytes are the window's, from
+// the same decoder and header: every picture row depends only on its own raw
+// row pair, and the row pad stays zero as in the window's image buffer.
 //
 // Bands small enough to stay in the processor's cache are what make this
-// fast: writing a band copies it from cache, where a whole 28 MB picture
-// would first be faulted in page by page and then read back from memory.
+// fast: each byte is copied in and out of the cache once, where a whole 28 MB
+// picture would first be faulted in page by page and then read back from
+// memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "bayer_pattern.h"
 #include "replacing_file.h"
+
+// Where the packed rows of a band come from.
+class PackedSource {
+public:
+    virtual ~PackedSource() = default;
+    // The `bytes` bytes at `offset` of the dump, read into `scratch` (room for
+    // `bytes`) if they are not in memory already. Null with the reason on
+    // failure. Called from several threads at once.
+    virtual const uint8_t* rows(uint64_t offset, size_t bytes, uint8_t* scratch,
+                                std::string* reason) const = 0;
+};
+
+// A dump held whole in memory.
+class MemorySource : public PackedSource {
+public:
+    explicit MemorySource(const uint8_t* packed) : packed_(packed) {}
+    const uint8_t* rows(uint64_t offset, size_t, uint8_t*, std::string*) const override
+    {
+        return packed_ + offset;
+    }
+
+private:
+    const uint8_t* packed_;
+};
 
 struct BandPlan {
     int32_t rowsPerBand = 1;  // picture rows per band
@@ -24,7 +51,9 @@ struct BandPlan {
 // large enough to repay starting it.
 BandPlan planBands(int32_t width, int32_t height);
 
-// Writes the whole BMP file (header and rows) of the W x H dump at `packed`,
-// which must hold its N bytes. False with the reason when a write fails.
-bool writeBmpInBands(ReplacingFile& out, const uint8_t* packed, int32_t width, int32_t height,
-                     const BayerTables& tables, const BandPlan& plan, std::string* reason);
+// Writes the whole BMP file (header and rows) of the W x H dump whose N bytes
+// `source` gives. False with the reason when a read or write fails; what the
+// reason is about is in `readFailed`.
+bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
+                     const BayerTables& tables, const BandPlan& plan, std::string* reason,
+                     bool* readFailed);

@@ -1,6 +1,8 @@
 #include "convert_job.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 #include "bayer_pattern.h"
 #include "bmp_stream.h"
@@ -26,6 +28,19 @@ std::string dimensionText(int32_t width, int32_t height)
 {
     return std::to_string(width) + "x" + std::to_string(height);
 }
+
+class FileSource : public PackedSource {
+public:
+    explicit FileSource(const InputFile& file) : file_(file) {}
+    const uint8_t* rows(uint64_t offset, size_t bytes, uint8_t* scratch,
+                        std::string* reason) const override
+    {
+        return file_.readAt(offset, scratch, bytes, reason) ? scratch : nullptr;
+    }
+
+private:
+    const InputFile& file_;
+};
 
 JobResult failure(std::string reason)
 {
@@ -120,27 +135,48 @@ JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
 
     const RawGeometry g = rawGeometry(job.width, job.height);
     const auto needed = static_cast<size_t>(g.inputBytes);
-    MappedFile file;
-    if (!file.open(job.input.c_str())) {
-        return failure("cannot open (" + file.reason() + ")");
+    std::string reason;
+    InputFile file;
+    if (!file.open(job.input.c_str(), &reason)) {
+        return failure("cannot open (" + reason + ")");
     }
-    if (!file.load(needed)) {
-        return failure("cannot read (" + file.reason() + ")");
+
+    // A pipe or device gives its bytes once and in order, but the BMP wants
+    // the last rows first: those inputs are read whole.
+    std::unique_ptr<uint8_t[]> whole;
+    uint64_t available = file.size();
+    if (!file.seekable()) {
+        whole.reset(new (std::nothrow) uint8_t[needed]);
+        if (!whole) {
+            return failure("not enough memory to read " + std::to_string(needed) + " bytes");
+        }
+        size_t got = 0;
+        if (!file.readUpTo(whole.get(), needed, &got, &reason)) {
+            return failure("cannot read (" + reason + ")");
+        }
+        available = got;
     }
-    if (file.available() < needed) {
-        return failure("too short (has " + std::to_string(file.available()) + " bytes; " +
+    if (available < needed) {
+        return failure("too short (has " + std::to_string(available) + " bytes; " +
                        std::to_string(job.width) + " x " + std::to_string(job.height) +
                        " needs " + std::to_string(needed) + ")");
     }
 
+    const FileSource fromFile(file);
+    const MemorySource fromMemory(whole.get());
+    const PackedSource& source = whole ? static_cast<const PackedSource&>(fromMemory) : fromFile;
     ReplacingFile out(job.output);
-    std::string reason;
-    if (!out.open() ||
-        !writeBmpInBands(out, file.data(), job.width, job.height, bayerTablesFor(job.pattern),
-                         planBands(job.width, job.height), &reason) ||
-        !out.commit()) {
-        return failure("output " + job.output + " not writable (" +
-                       (reason.empty() ? out.reason() : reason) + ")");
+    bool readFailed = false;
+    if (!out.open()) {
+        return failure("output " + job.output + " not writable (" + out.reason() + ")");
+    }
+    if (!writeBmpInBands(out, source, job.width, job.height, bayerTablesFor(job.pattern),
+                         planBands(job.width, job.height), &reason, &readFailed)) {
+        return failure(readFailed ? "cannot read (" + reason + ")"
+                                  : "output " + job.output + " not writable (" + reason + ")");
+    }
+    if (!out.commit()) {
+        return failure("output " + job.output + " not writable (" + out.reason() + ")");
     }
     JobResult r;
     r.ok = true;

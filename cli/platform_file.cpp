@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +11,6 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -114,125 +112,101 @@ bool moveReplacing(const char* from, const char* to, std::string* reason)
     return false;
 }
 
-MappedFile::~MappedFile()
+InputFile::~InputFile()
 {
-    release();
     if (fd_ >= 0) {
         closeFile(fd_);
     }
 }
 
-bool MappedFile::open(const char* path)
+bool InputFile::open(const char* path, std::string* reason)
 {
     errno = 0;
     fd_ = openReadOnly(path);
     if (fd_ < 0) {
-        reason_ = errnoText(errno);
+        *reason = errnoText(errno);
         return false;
     }
 #if defined(_WIN32)
     struct _stat64 info {};
     const int statResult = _fstat64(fd_, &info);
     const bool directory = (info.st_mode & _S_IFMT) == _S_IFDIR;
-    regular_ = (info.st_mode & _S_IFMT) == _S_IFREG;
+    seekable_ = (info.st_mode & _S_IFMT) == _S_IFREG;
 #else
     struct stat info {};
     const int statResult = fstat(fd_, &info);
     const bool directory = S_ISDIR(info.st_mode);
-    regular_ = S_ISREG(info.st_mode);
+    seekable_ = S_ISREG(info.st_mode);
 #endif
     if (statResult != 0 || directory) {
-        // A directory opens on POSIX but holds no bytes to convert.
-        reason_ = errnoText(statResult != 0 ? errno : EISDIR);
+        // A folder opens on POSIX but holds no bytes to convert.
+        *reason = errnoText(statResult != 0 ? errno : EISDIR);
         return false;
     }
-    fileSize_ = static_cast<uint64_t>(info.st_size);
+    size_ = static_cast<uint64_t>(info.st_size);
     return true;
 }
 
-bool MappedFile::load(size_t wanted)
+bool InputFile::readAt(uint64_t offset, uint8_t* into, size_t bytes, std::string* reason) const
 {
-    release();
-    if (!regular_) {
-        return loadByReading(wanted);
-    }
-    if (fileSize_ < wanted) {
-        available_ = fileSize_;
-        return true;
-    }
+    while (bytes > 0) {
 #if defined(_WIN32)
-    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
-    HANDLE section = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (section == nullptr) {
-        reason_ = lastWindowsError();
-        return false;
-    }
-    void* view = MapViewOfFile(section, FILE_MAP_READ, 0, 0, wanted);
-    if (view == nullptr) {
-        reason_ = lastWindowsError();
-    }
-    CloseHandle(section);  // the view keeps the section alive
-    if (view == nullptr) {
-        return false;
-    }
+        // A positioned ReadFile on the descriptor's handle: unlike _lseek and
+        // _read it keeps no shared position between threads.
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD chunk = bytes > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes);
+        DWORD got = 0;
+        HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+        if (!ReadFile(file, into, chunk, &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                got = 0;
+            } else {
+                *reason = lastWindowsError();
+                return false;
+            }
+        }
+        const long long n = got;
 #else
-    // Populating at once costs one pass through the page tables instead of a
-    // fault per page while decoding.
-    void* view = mmap(nullptr, wanted, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
-    if (view == MAP_FAILED) {
-        reason_ = errnoText(errno);
-        return false;
-    }
-#endif
-    mapping_ = view;
-    mappedBytes_ = wanted;
-    data_ = static_cast<const uint8_t*>(view);
-    available_ = wanted;
-    return true;
-}
-
-bool MappedFile::loadByReading(size_t wanted)
-{
-    buffer_.reset(new (std::nothrow) uint8_t[wanted]);
-    if (!buffer_) {
-        reason_ = errnoText(ENOMEM);
-        return false;
-    }
-    size_t got = 0;
-    while (got < wanted) {
         errno = 0;
-        const long long n = readSome(fd_, buffer_.get() + got, wanted - got);
+        const long long n = pread(fd_, into, bytes, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
-            reason_ = errnoText(errno);
+            *reason = errnoText(errno);
+            return false;
+        }
+#endif
+        if (n == 0) {
+            *reason = "the file became shorter while it was read";
+            return false;
+        }
+        into += n;
+        offset += static_cast<uint64_t>(n);
+        bytes -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool InputFile::readUpTo(uint8_t* into, size_t wanted, size_t* got, std::string* reason)
+{
+    *got = 0;
+    while (*got < wanted) {
+        errno = 0;
+        const long long n = readSome(fd_, into + *got, wanted - *got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            *reason = errnoText(errno);
             return false;
         }
         if (n == 0) {
             break;
         }
-        got += static_cast<size_t>(n);
-    }
-    available_ = got;
-    if (got == wanted) {
-        data_ = buffer_.get();
+        *got += static_cast<size_t>(n);
     }
     return true;
-}
-
-void MappedFile::release()
-{
-    if (mapping_ != nullptr) {
-#if defined(_WIN32)
-        UnmapViewOfFile(mapping_);
-#else
-        munmap(mapping_, mappedBytes_);
-#endif
-    }
-    mapping_ = nullptr;
-    mappedBytes_ = 0;
-    buffer_.reset();
-    data_ = nullptr;
-    available_ = 0;
 }

@@ -1,9 +1,7 @@
 // The converter's only platform code: the file operations the C and C++
 // libraries do not offer.
 //
-// - Read-only access to the start of an input file without copying it: the
-//   file is mapped into memory, so a dump already in the page cache is decoded
-//   where it lies. Pipes and devices, which cannot be mapped, are read.
+// - Reading an input file by position, from several threads at once.
 // - Telling whether two names reach the same file, so that no raw file is ever
 //   overwritten by a picture.
 // - Moving a finished file over an existing one in one step.
@@ -11,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -34,40 +31,39 @@ std::optional<FileIdentity> fileIdentity(const char* path);
 // older file at `to` is then still there.
 bool moveReplacing(const char* from, const char* to, std::string* reason);
 
-class MappedFile {
+// An input dump, read by position so that bands of it can be read in any order
+// and by several threads at once. Reading a band into a small buffer that
+// stays in the processor's cache is what makes the converter fast: it costs
+// about what cp's copy does, where mapping the file would pay for setting up
+// every page of it on first touch.
+class InputFile {
 public:
-    MappedFile() = default;
-    ~MappedFile();
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
 
-    // Opens `path` for reading (narrow name, the system's code page on
-    // Windows, as the window opens it). False with reason() on failure.
-    bool open(const char* path);
+    // Opens `path` for reading (a narrow name, in the system's code page on
+    // Windows, as the window opens it). False with the system's words in
+    // `reason`; a folder is refused here, not when read.
+    bool open(const char* path, std::string* reason);
 
-    // Makes the file's first `wanted` bytes readable at data(). Succeeds with
-    // available() < wanted, and nothing readable, when the file is shorter.
-    // False with reason() when the system cannot map or read it.
-    bool load(size_t wanted);
+    // Regular files can be read at any position and their size is known;
+    // pipes and devices can only be read from the start, once.
+    bool seekable() const { return seekable_; }
+    uint64_t size() const { return size_; }  // regular files only
 
-    const uint8_t* data() const { return data_; }
-    // The file's size for a regular file shorter than `wanted`, the bytes that
-    // arrived for a pipe or device that ended early, else exactly `wanted`.
-    uint64_t available() const { return available_; }
-    // The system's words for the last failure.
-    const std::string& reason() const { return reason_; }
+    // Reads exactly `bytes` at `offset` of a regular file; safe to call from
+    // several threads at once. False with the reason, also when the file has
+    // become shorter since it was opened.
+    bool readAt(uint64_t offset, uint8_t* into, size_t bytes, std::string* reason) const;
+
+    // Reads from the current position until `wanted` bytes or the end of the
+    // data; `got` says how many arrived. False with the reason on an error.
+    bool readUpTo(uint8_t* into, size_t wanted, size_t* got, std::string* reason);
 
 private:
-    bool loadByReading(size_t wanted);
-    void release();
-
     int fd_ = -1;
-    bool regular_ = false;
-    uint64_t fileSize_ = 0;
-    const uint8_t* data_ = nullptr;
-    uint64_t available_ = 0;
-    void* mapping_ = nullptr;  // the mapped view; null when data_ is buffer_
-    size_t mappedBytes_ = 0;
-    std::unique_ptr<uint8_t[]> buffer_;
-    std::string reason_;
+    bool seekable_ = false;
+    uint64_t size_ = 0;
 };

@@ -94,9 +94,12 @@ TEST(WriteBmpInBands, GivesTheWholePictureForAnyBandSizeAndThreadCount)
             ReplacingFile out(path);
             std::string reason;
             ASSERT_TRUE(out.open());
-            ASSERT_TRUE(writeBmpInBands(out, packed.data(), frame.width, frame.height,
-                                        bayerTablesFor(3), BandPlan{rows, threads}, &reason))
+            bool readFailed = true;
+            ASSERT_TRUE(writeBmpInBands(out, MemorySource(packed.data()), frame.width, frame.height,
+                                        bayerTablesFor(3), BandPlan{rows, threads}, &reason,
+                                        &readFailed))
                 << reason;
+            EXPECT_FALSE(readFailed);
             ASSERT_TRUE(out.commit()) << out.reason();
             EXPECT_EQ(readFile(path), expected) << rows << " rows per band, " << threads << " threads";
         }
