@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int64_t kBandBytes = 256 * 1024;
+constexpr int64_t kBandBytes = 128 * 1024;
 constexpr int64_t kInputBytesPerThread = 4 * 1024 * 1024;
 constexpr unsigned kMaxThreads = 4;
 

@@ -110,7 +110,7 @@ TEST(PlanBands, KeepsBandsSmallAndThreadsForLargeDumps)
 {
     const BandPlan large = planBands(7399, 4999);
     EXPECT_GE(large.rowsPerBand, 1);
-    EXPECT_LE(static_cast<int64_t>(large.rowsPerBand) * 11108, 512 * 1024);
+    EXPECT_LE(static_cast<int64_t>(large.rowsPerBand) * 11108, 256 * 1024);
     EXPECT_EQ(planBands(64, 64).threads, 1u) << "a small dump is not worth a thread";
 }
 
