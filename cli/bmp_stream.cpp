@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr int64_t kBandBytes = 128 * 1024;
-constexpr int64_t kInputBytesPerThread = 4 * 1024 * 1024;
+constexpr int64_t kBandBytes = int64_t{128} * 1024;
+constexpr int64_t kInputBytesPerThread = int64_t{4} * 1024 * 1024;
 constexpr unsigned kMaxThreads = 4;
 
 }  // namespace
@@ -76,7 +76,7 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
             const uint8_t* packed = source.rows(offset, bytes, input.data(), &readReason);
             const PictureView view{picture.data(), g.pictureWidth, rows, g.stride};
             const bool decoded =
-                packed != nullptr && decodePackedRaw(packed, bytes, width, 2 * rows, tables, view);
+                packed != nullptr && decodePackedRaw(packed, bytes, width, int64_t{2} * rows, tables, view);
 
             std::unique_lock<std::mutex> lock(order);
             turn.wait(lock, [&] { return failed || nextToWrite == band; });

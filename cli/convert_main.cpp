@@ -41,7 +41,7 @@ public:
         erase();
         std::string line = "[" + std::to_string(done + 1) + "/" + std::to_string(total) + "] " + input;
         if (line.size() > 79) {
-            line = line.substr(0, 76) + "...";
+            line.replace(76, std::string::npos, "...");
         }
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);

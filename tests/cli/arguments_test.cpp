@@ -4,7 +4,7 @@
 
 namespace {
 
-Arguments parse(std::vector<std::string> words)
+Arguments parse(const std::vector<std::string>& words)
 {
     return parseArguments(words);
 }

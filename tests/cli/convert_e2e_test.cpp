@@ -17,6 +17,15 @@
 #include "raw_file.h"
 #include "temp_dir.h"
 
+#if !defined(_WIN32)
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const char* const kUsageHint = "Try 'pixmora-convert --help' for usage.\n";
@@ -73,7 +82,8 @@ TEST(Converter, GivesTheWindowsViewAndSaveBytes)
         int32_t height;
         int32_t pattern;
         size_t extraBytes;  // the window ignores bytes past N; so must the converter
-    } cases[] = {{1000, 600, 1, 0}, {333, 77, 2, 5}, {6, 2, 3, 8}, {2050, 1201, 4, 0}};
+    } cases[] = {{1000, 600, 1, 0}, {333, 77, 2, 5}, {6, 2, 3, 8},
+                 {3000, 2001, 4, 0}};  // 8 MB: decoded on several threads
     for (const auto& c : cases) {
         std::vector<uint8_t> raw = packFrame(randomFrame(c.width, c.height, 99));
         raw.resize(raw.size() + c.extraBytes, 0xA5);
@@ -262,6 +272,58 @@ TEST(Converter, RefusesBadCommandLinesWithStatus2AndWritesNothing)
         EXPECT_EQ(filesIn(dir.path()), before) << c.reason;
     }
 }
+
+#if !defined(_WIN32)
+// Writes `bytes` into the named pipe from another thread; the converter at the
+// other end reads it.
+class PipeFeeder {
+public:
+    PipeFeeder(const std::string& path, std::vector<uint8_t> bytes)
+        : thread_([path, bytes = std::move(bytes)] {
+              const int fd = open(path.c_str(), O_WRONLY);
+              size_t done = 0;
+              while (fd >= 0 && done < bytes.size()) {
+                  const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+                  if (n <= 0) {
+                      break;
+                  }
+                  done += static_cast<size_t>(n);
+              }
+              if (fd >= 0) {
+                  close(fd);
+              }
+          })
+    {
+    }
+    ~PipeFeeder() { thread_.join(); }
+
+private:
+    std::thread thread_;
+};
+
+TEST(Converter, ReadsADumpFromAPipe)
+{
+    TempDir dir;
+    signal(SIGPIPE, SIG_IGN);  // a converter that stopped reading fails the test, not the run
+    ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    const RawFrame frame = randomFrame(60, 20, 8);
+    {
+        PipeFeeder feeder(dir.file("pipe"), packFrame(frame));
+        const ConverterRun run = runConverter(
+            {"--width", "60", "--height", "20", "--pattern", "GBRG", "--output", "piped.bmp", "pipe"},
+            dir.path());
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+    }
+    EXPECT_EQ(readFile(dir.file("piped.bmp")), expectedBmp(frame, "GBRG"));
+
+    PipeFeeder feeder(dir.file("pipe"), std::vector<uint8_t>(100, 0));
+    const ConverterRun run = runConverter(
+        {"--width", "60", "--height", "20", "--pattern", "GBRG", "--output", "short.bmp", "pipe"}, dir.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "pixmora-convert: pipe: too short (has 100 bytes; 60 x 20 needs 1600)\n");
+    EXPECT_FALSE(fileExists(dir.file("short.bmp")));
+}
+#endif
 
 TEST(Converter, PrintsHelpAndVersionOnStdout)
 {
