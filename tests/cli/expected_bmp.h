@@ -29,7 +29,7 @@ inline std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string
     put(height, 4);  // positive: bottom-up
     put(1, 2);       // planes
     put(24, 2);      // bits per pixel
-    put(0, 4 * 6);   // compression, image size, resolutions, colour counts
+    bmp.insert(bmp.end(), 24, 0);  // compression, image size, resolutions, colour counts
     bmp.insert(bmp.end(), pixels.begin(), pixels.end());
     return bmp;
 }
