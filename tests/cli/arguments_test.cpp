@@ -66,44 +66,4 @@ TEST(ParseArguments, HelpAndVersionWinOverLaterWords)
         << "an error before --help is still an error";
 }
 
-TEST(ParseArguments, RefusesBadCommandLinesWithAReasonNamingTheCulprit)
-{
-    const struct {
-        std::vector<std::string> words;
-        const char* reason;
-    } cases[] = {
-        {{"--frobnicate", "x.raw"}, "unknown option '--frobnicate'"},
-        {{"-w", "10", "x.raw"}, "unknown option '-w'"},
-        {{"--quiet=yes", "x.raw"}, "unknown option '--quiet=yes'"},
-        {{"x.raw", "--width"}, "--width needs a value"},
-        {{"--width", "abc", "x.raw"}, "--width 'abc' is not a whole number from 1 to 16384"},
-        {{"--width", "0", "x.raw"}, "--width '0' is not a whole number from 1 to 16384"},
-        {{"--width=16385", "x.raw"}, "--width '16385' is not a whole number from 1 to 16384"},
-        {{"--height", "1", "x.raw"}, "--height '1' is not a whole number from 2 to 16384"},
-        {{"--height", "-2", "x.raw"}, "--height '-2' is not a whole number from 2 to 16384"},
-        {{"--pattern", "RGBG", "x.raw"}, "--pattern 'RGBG' is not one of RGGB, GRBG, BGGR, GBRG"},
-        {{"--output=", "x.raw"}, "--output needs a file name"},
-        {{"--width", "10"}, "no input file given"},
-        {{"--output", "o.bmp", "a.raw", "b.raw"},
-         "--output names the file for a single input, but 2 inputs were given"},
-    };
-    for (const auto& c : cases) {
-        const Arguments a = parse(c.words);
-        EXPECT_EQ(a.command, Command::UsageError) << c.reason;
-        EXPECT_EQ(a.error, c.reason);
-        EXPECT_EQ(a.error.find('\n'), std::string::npos) << "the reason is one line";
-    }
-}
-
-TEST(PatternIndex, NamesThePanelsPatternsInAnyCase)
-{
-    EXPECT_EQ(patternIndex("RGGB"), 1);
-    EXPECT_EQ(patternIndex("grbg"), 2);
-    EXPECT_EQ(patternIndex("Bggr"), 3);
-    EXPECT_EQ(patternIndex("GBRG"), 4);
-    EXPECT_EQ(patternIndex("Select..."), 0);
-    EXPECT_EQ(patternIndex("RGGBX"), 0);
-    EXPECT_EQ(patternIndex(""), 0);
-}
-
 }  // namespace
