@@ -1,5 +1,6 @@
 // pixmora-convert: converts packed 10-bit Bayer dumps to BMP files from the
 // command line, byte for byte as the window's View and Save would.
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,9 +36,13 @@ public:
 
     void show(size_t done, size_t total, const std::string& input)
     {
-        if (!enabled_) {
+        // Small dumps convert faster than a terminal can usefully redraw.
+        const auto now = std::chrono::steady_clock::now();
+        if (!enabled_ || (drawnOnce_ && now - drawn_ < std::chrono::milliseconds(100))) {
             return;
         }
+        drawnOnce_ = true;
+        drawn_ = now;
         erase();
         std::string line = "[" + std::to_string(done + 1) + "/" + std::to_string(total) + "] " + input;
         if (line.size() > 79) {
@@ -60,6 +65,8 @@ public:
 private:
     bool enabled_;
     size_t shown_ = 0;
+    bool drawnOnce_ = false;
+    std::chrono::steady_clock::time_point drawn_;
 };
 
 void reportFailure(Progress& progress, const std::string& input, const std::string& reason)
