@@ -162,6 +162,9 @@ JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
                        " needs " + std::to_string(needed) + ")");
     }
 
+    if (file.seekable()) {
+        file.willRead(needed);
+    }
     const FileSource fromFile(file);
     const MemorySource fromMemory(whole.get());
     const PackedSource& source = whole ? static_cast<const PackedSource&>(fromMemory) : fromFile;

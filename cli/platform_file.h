@@ -53,6 +53,11 @@ public:
     bool seekable() const { return seekable_; }
     uint64_t size() const { return size_; }  // regular files only
 
+    // Asks the system to start reading the first `bytes` of a regular file.
+    // The bands are read last rows first, which defeats the system's own
+    // read-ahead when the dump is not in the page cache yet.
+    void willRead(uint64_t bytes) const;
+
     // Reads exactly `bytes` at `offset` of a regular file; safe to call from
     // several threads at once. False with the reason, also when the file has
     // become shorter since it was opened.
