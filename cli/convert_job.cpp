@@ -80,7 +80,10 @@ JobPlan planJob(const Arguments& args, const std::string& input)
                 const int32_t h = job.height != 0 ? job.height : name.height;
                 if (w < kMinWidth || w > kMaxWidth || h < kMinHeight || h > kMaxHeight) {
                     problems.push_back("the name's geometry " + dimensionText(name.width, name.height) +
-                                       " is outside width 1 to 16384, height 2 to 16384; " + advice);
+                                       " is outside width " + std::to_string(kMinWidth) + " to " +
+                                       std::to_string(kMaxWidth) + ", height " +
+                                       std::to_string(kMinHeight) + " to " +
+                                       std::to_string(kMaxHeight) + "; " + advice);
                 } else {
                     job.width = w;
                     job.height = h;
