@@ -73,7 +73,7 @@ TEST_F(ViewTest, RefusedSettingsShowTheSettingsTextAndLoadNothing)
     };
     for (const auto& s : refused) {
         setSettings(s[0], s[1], std::atoi(s[2]));
-        command(kCmdView);
+        click(hViewButton);
         const std::vector<ShownBox> shown = takeBoxes();
         ASSERT_EQ(shown.size(), 1u) << s[0] << " x " << s[1] << " pattern " << s[2];
         EXPECT_EQ(shown[0].caption, "Error Hint");
@@ -82,7 +82,7 @@ TEST_F(ViewTest, RefusedSettingsShowTheSettingsTextAndLoadNothing)
     // Valid settings without a file are refused the same way.
     szFile[0] = '\0';
     setSettings("1000", "600", kRggb);
-    command(kCmdView);
+    click(hViewButton);
     const std::vector<ShownBox> shown = takeBoxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, kSettingsError);
@@ -93,7 +93,7 @@ TEST_F(ViewTest, ViewConvertsTheChosenFile)
 {
     std::strcpy(szFile, raw_.c_str());
     setSettings("1000", "600", kRggb);
-    command(kCmdView);
+    click(hViewButton);
     EXPECT_TRUE(takeBoxes().empty());
     ASSERT_NE(m_hDibBmp, nullptr);
     EXPECT_EQ(m_nBmpWidth, kChartPictureWidth);
@@ -114,7 +114,7 @@ TEST_F(ViewTest, ShortFileShowsTheLoadTextAndKeepsThePicture)
     writeFile(shortRaw, bytes);
 
     std::strcpy(szFile, shortRaw.c_str());
-    command(kCmdView);
+    click(hViewButton);
     const std::vector<ShownBox> shown = takeBoxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Error Hint");
@@ -126,7 +126,7 @@ TEST_F(ViewTest, ShortFileShowsTheLoadTextAndKeepsThePicture)
 TEST_F(ViewTest, SaveWritesTheCoresBmpNextToTheRawFile)
 {
     loadChart();
-    command(kCmdSave);
+    click(hSaveButton);
     const std::string reference = dir_.file("reference.bmp");
     ASSERT_EQ(CDIBBitmap_save(reference.c_str()), 1);
     const std::vector<uint8_t> saved = readFile(dir_.file("chart.bmp"));
@@ -140,9 +140,9 @@ TEST_F(ViewTest, SaveAfterARefusedViewStillWritesThePictureAtItsOwnSize)
     loadChart();
     // The refused View rewrites the settings to a smaller geometry.
     setSettings("700", "500", 0);
-    command(kCmdView);
+    click(hViewButton);
     ASSERT_EQ(takeBoxes().size(), 1u);
-    command(kCmdSave);
+    click(hSaveButton);
     const std::vector<uint8_t> saved = readFile(dir_.file("chart.bmp"));
     EXPECT_EQ(saved.size(), 54u + 1504u * 300u);
 }
@@ -155,7 +155,7 @@ TEST_F(ViewTest, SaveNeverOverwritesARawFileWhoseNameEndsInBmp)
     setSettings("1000", "600", kRggb);
     drop({windowsPath(rawNamedBmp)});
     ASSERT_NE(m_hDibBmp, nullptr);
-    command(kCmdSave);
+    click(hSaveButton);
     EXPECT_TRUE(readFile(rawNamedBmp) == before);
 }
 
@@ -168,7 +168,7 @@ TEST_F(ViewTest, SaveBeforeAnyFileWritesNothing)
     GetCurrentDirectoryA(MAX_PATH, previous);
     TempDir empty;
     SetCurrentDirectoryA(empty.path().c_str());
-    command(kCmdSave);
+    click(hSaveButton);
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((empty.path() + "/*.*").c_str(), &found);
     int entries = 0;
@@ -186,8 +186,9 @@ TEST_F(ViewTest, SaveBeforeAnyFileWritesNothing)
 TEST_F(ViewTest, BrowserFillsThePathWithoutConverting)
 {
     dialogPlan = {true, windowsPath(raw_)};
-    command(kCmdBrowser);
+    click(hSelectButton);
     EXPECT_EQ(dialogsSeen, 1);
+    EXPECT_EQ(dialogFileType, "Raw File");
     EXPECT_STREQ(szFile, windowsPath(raw_).c_str());
     EXPECT_EQ(textOf(hFilePathEdit), windowsPath(raw_));
     EXPECT_EQ(m_hDibBmp, nullptr);
@@ -196,17 +197,17 @@ TEST_F(ViewTest, BrowserFillsThePathWithoutConverting)
 TEST_F(ViewTest, CancelledBrowserKeepsTheFieldButEmptiesThePath)
 {
     dialogPlan = {true, windowsPath(raw_)};
-    command(kCmdBrowser);
+    click(hSelectButton);
     ASSERT_EQ(textOf(hFilePathEdit), windowsPath(raw_));
 
     dialogPlan = {false, ""};
-    command(kCmdBrowser);
+    click(hSelectButton);
     EXPECT_EQ(dialogsSeen, 2);
     EXPECT_STREQ(szFile, "");
     EXPECT_EQ(textOf(hFilePathEdit), windowsPath(raw_));
 
     setSettings("1000", "600", kRggb);
-    command(kCmdView);
+    click(hViewButton);
     const std::vector<ShownBox> shown = takeBoxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, kSettingsError);
@@ -215,8 +216,8 @@ TEST_F(ViewTest, CancelledBrowserKeepsTheFieldButEmptiesThePath)
 TEST_F(CommandsTest, ExitEndsTheLoopWithZeroWithoutDestroyingTheWindow)
 {
     // Messages queued before Exit are still dispatched by the loop.
-    PostMessageA(hwnd_, WM_COMMAND, kCmdHide, 0);
-    PostMessageA(hwnd_, WM_COMMAND, kCmdExit, 0);
+    PostMessageA(hHideButton, BM_CLICK, 0, 0);
+    PostMessageA(hExitButton, BM_CLICK, 0, 0);
     EXPECT_EQ(runLoopWithGuard(), 0);
     EXPECT_TRUE(IsWindowVisible(hShowButton));
     EXPECT_TRUE(IsWindow(hwnd_));

@@ -23,14 +23,6 @@ std::vector<std::string> listEntries(HWND list)
     return entries;
 }
 
-RECT clientRectOf(HWND control)
-{
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 bool panelShown()
 {
     for (HWND control : hShowControls) {
@@ -91,56 +83,14 @@ TEST_F(PanelTest, StartsUnfoldedWithEmptyFieldsAndNoPatternChosen)
     EXPECT_NE(info.back(), '\n');
 }
 
-TEST_F(PanelTest, ControlsSitWhereTheLayoutPutsThemWithTheirIdentifiers)
-{
-    struct Expected {
-        HWND control;
-        RECT rect;
-        int id;
-        DWORD style;
-    };
-    const Expected expected[] = {
-        {hHideButton, {455, 10, 480, 35}, kCmdHide, 0x50000000},
-        {hWithEdit, {80, 10, 160, 35}, kCmdWidthEdit, 0x50830000},
-        {hHeightEdit, {80, 40, 160, 65}, kCmdHeightEdit, 0x50830000},
-        {hFilePathEdit, {80, 100, 480, 125}, kCmdPathEdit, 0x50830800},
-        {hSelectButton, {10, 130, 90, 155}, kCmdBrowser, 0x50000000},
-        {hViewButton, {105, 130, 185, 155}, kCmdView, 0x50000000},
-        {hSaveButton, {200, 130, 280, 155}, kCmdSave, 0x50000000},
-        {hExitButton, {295, 130, 375, 155}, kCmdExit, 0x50000000},
-        {hShowControls[0], {5, 5, 485, 160}, 0, 0x50000000},
-        {hShowControls[14], {170, 10, 450, 95}, 0, 0x50000000},
-    };
-    for (const Expected& e : expected) {
-        const RECT r = clientRectOf(e.control);
-        SCOPED_TRACE(textOf(e.control));
-        EXPECT_EQ(r.left, e.rect.left);
-        EXPECT_EQ(r.top, e.rect.top);
-        EXPECT_EQ(r.right, e.rect.right);
-        EXPECT_EQ(r.bottom, e.rect.bottom);
-        EXPECT_EQ(GetDlgCtrlID(e.control), e.id);
-        // Edit fields draw their border themselves and take WS_BORDER out of
-        // the style they report.
-        const auto style = static_cast<DWORD>(GetWindowLongA(e.control, GWL_STYLE));
-        EXPECT_EQ(style & ~static_cast<DWORD>(WS_BORDER), e.style & ~static_cast<DWORD>(WS_BORDER));
-    }
-    // The list is a drop-down that cannot be typed into.
-    EXPECT_EQ(GetWindowLongA(hBayerTypeCombo, GWL_STYLE) & CBS_DROPDOWNLIST, CBS_DROPDOWNLIST);
-    EXPECT_EQ(GetDlgCtrlID(hBayerTypeCombo), kCmdBayerCombo);
-    // ">" takes the corner that "Width:" holds while the panel is out.
-    const RECT show = clientRectOf(hShowButton);
-    EXPECT_EQ(show.left, 10);
-    EXPECT_EQ(show.top, 10);
-}
-
 TEST_F(PanelTest, FoldingHidesThePanelAndUnfoldingBringsItBackWithItsContents)
 {
     setSettings("1000", "600", 3);
-    command(kCmdHide);
+    click(hHideButton);
     EXPECT_TRUE(panelHidden());
     EXPECT_TRUE(IsWindowVisible(hShowButton));
 
-    command(kCmdShow);
+    click(hShowButton);
     EXPECT_TRUE(panelShown());
     EXPECT_FALSE(IsWindowVisible(hShowButton));
     EXPECT_EQ(textOf(hWithEdit), "1000");

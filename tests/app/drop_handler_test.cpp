@@ -34,7 +34,7 @@ TEST_F(DropTest, DroppedFileIsConvertedAtOnceAndDrawn)
     EXPECT_STREQ(szFile, raw_.c_str());
     EXPECT_EQ(textOf(hFilePathEdit), raw_);
     ASSERT_NE(m_hDibBmp, nullptr);
-    command(kCmdHide);
+    click(hHideButton);
     paintNow();
     EXPECT_EQ(pixelAt(100, 60), testChartColour(100, 60, kChartPictureWidth, kChartPictureHeight));
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "control_panel.h"
 #include "image_buffer.h"
 #include "main_bayer.h"
 #include "temp_dir.h"
@@ -23,7 +24,7 @@ protected:
         setSettings("1000", "600", kRggb);
         drop({raw});
         ASSERT_NE(m_hDibBmp, nullptr);
-        command(kCmdHide);
+        click(hHideButton);
     }
 
     // Every probe of the picture shows the chart at the draw offset.
@@ -102,7 +103,7 @@ TEST_F(PictureViewTest, DrawingAfterARefusedViewKeepsThePictureWhole)
 {
     // The refused View shrinks the settings; the picture still draws in full.
     setSettings("642", "482", 0);
-    command(kCmdView);
+    click(hViewButton);
     ASSERT_EQ(takeBoxes().size(), 1u);
     InvalidateRect(hwnd_, nullptr, TRUE);
     expectChartAt(0, 0);

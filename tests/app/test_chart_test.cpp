@@ -45,22 +45,6 @@ TEST(TestChart, DecodesBackToItselfInEveryPattern)
     expectDecodesToChart(641, 481, 3);
 }
 
-TEST(TestChart, HasBarsRampAndDetail)
-{
-    const int32_t w = 501;
-    const int32_t h = 300;
-    EXPECT_EQ(testChartColour(0, 0, w, h), (ChartColour{255, 255, 255}));
-    EXPECT_EQ(testChartColour(w - 1, 0, w, h), (ChartColour{0, 0, 0}));
-    EXPECT_EQ(testChartColour(5 * w / 8 + 1, 10, w, h), (ChartColour{255, 0, 0}));
-    // The ramp rises left to right through grey.
-    const ChartColour left = testChartColour(10, h * 6 / 10, w, h);
-    const ChartColour right = testChartColour(w - 10, h * 6 / 10, w, h);
-    EXPECT_EQ(left.r, left.g);
-    EXPECT_LT(left.r, right.r);
-    // One-pixel columns alternate at the bottom left.
-    EXPECT_NE(testChartColour(0, h - 1, w, h), testChartColour(1, h - 1, w, h));
-}
-
 TEST(TestChart, RefusesWhatCannotBeDecoded)
 {
     EXPECT_TRUE(buildTestChartRaw(1000, 600, 0).empty());

@@ -13,6 +13,7 @@
 
 DialogPlan WindowTest::dialogPlan;
 int WindowTest::dialogsSeen = 0;
+std::string WindowTest::dialogFileType;
 std::vector<ShownBox> WindowTest::boxes;
 HWND WindowTest::pendingDialog = nullptr;
 
@@ -84,6 +85,7 @@ void CALLBACK WindowTest::fillDialog(HWND, UINT, UINT_PTR timer, DWORD)
     if (dialog == nullptr || !IsWindow(dialog)) {
         return;
     }
+    dialogFileType = textOf(GetDlgItem(dialog, cmb1));
     if (!dialogPlan.choose) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
@@ -107,6 +109,7 @@ void WindowTest::SetUp()
     boxes.clear();
     dialogPlan = DialogPlan{};
     dialogsSeen = 0;
+    dialogFileType.clear();
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     static const ATOM registered = registerMainWindowClass(instance);
@@ -135,9 +138,9 @@ void WindowTest::TearDown()
                                << boxes.front().text;
 }
 
-void WindowTest::command(int id)
+void WindowTest::click(HWND button)
 {
-    SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    SendMessageA(button, BM_CLICK, 0, 0);
 }
 
 void WindowTest::setSettings(const char* width, const char* height, int patternIndex)

@@ -30,8 +30,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // WM_COMMAND with the identifier in the low 16 bits, as a button sends it.
-    void command(int id);
+    // Clicks a panel button, which sends its command to the window.
+    static void click(HWND button);
 
     // Width, height and pattern list entry as a user would type and pick them.
     void setSettings(const char* width, const char* height, int patternIndex);
@@ -61,6 +61,7 @@ protected:
     // Set before a command that opens the file dialog.
     static DialogPlan dialogPlan;
     static int dialogsSeen;
+    static std::string dialogFileType;  // the file-type list's text as it opened
 
 private:
     static LRESULT CALLBACK cbtHook(int code, WPARAM wParam, LPARAM lParam);
