@@ -78,7 +78,7 @@ std::vector<uint8_t> buildTestChartRaw(int32_t rawWidth, int32_t rawHeight, int3
         // An odd last row has no partner and shows nowhere; it repeats the row
         // above so the dump still looks like the chart.
         const int32_t pictureRow = y / 2 < g.pictureHeight ? y / 2 : g.pictureHeight - 1;
-        const char* rowLetters = cell + 2 * (y % 2);
+        const char* rowLetters = y % 2 == 0 ? cell : cell + 2;
         for (int64_t c = 0; c < g.alignedWidth; c += 6) {
             for (int64_t j = 0; j < 6; ++j) {
                 const auto x = static_cast<int32_t>((c + j) / 2);
