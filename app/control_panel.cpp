@@ -26,7 +26,7 @@ namespace {
 constexpr int kNoSlot = -1;
 constexpr DWORD kEditStyle = WS_BORDER | WS_GROUP | WS_TABSTOP;
 
-struct ControlSpec {
+struct PanelControl {
     int slot;           // index in hShowControls, or kNoSlot
     const char* className;
     const char* text;   // nullptr: no text given at all
@@ -40,7 +40,7 @@ struct ControlSpec {
 // Creation order matters: later controls lie above earlier ones, so the backdrop
 // comes first, and ">" shares the corner that "Width:" covers while unfolded.
 // The pattern list's height is that of its opened list.
-const ControlSpec kControls[] = {
+const PanelControl kControls[] = {
     {0, "Static", "", 0, 5, 5, 480, 155, 0, nullptr, false},
     {1, "button", "<", 0, 455, 10, 25, 25, kCmdHide, &hHideButton, true},
     {kNoSlot, "button", ">", 0, 10, 10, 25, 25, kCmdShow, &hShowButton, true},
@@ -74,23 +74,23 @@ void fillPatternList(HWND list)
 
 int CreateControls(HWND hwnd, HINSTANCE hInstance)
 {
-    for (const ControlSpec& spec : kControls) {
+    for (const PanelControl& entry : kControls) {
         HWND control = CreateWindowExA(
-            0, spec.className, spec.text, WS_CHILD | WS_VISIBLE | spec.extraStyle, spec.x, spec.y,
-            spec.width, spec.height, hwnd,
-            reinterpret_cast<HMENU>(static_cast<intptr_t>(spec.commandId)), hInstance, nullptr);
-        if (spec.slot != kNoSlot) {
-            hShowControls[spec.slot] = control;
+            0, entry.className, entry.text, WS_CHILD | WS_VISIBLE | entry.extraStyle, entry.x, entry.y,
+            entry.width, entry.height, hwnd,
+            reinterpret_cast<HMENU>(static_cast<intptr_t>(entry.commandId)), hInstance, nullptr);
+        if (entry.slot != kNoSlot) {
+            hShowControls[entry.slot] = control;
         }
-        if (spec.handle != nullptr) {
-            *spec.handle = control;
+        if (entry.handle != nullptr) {
+            *entry.handle = control;
         }
-        if (spec.verified && control == nullptr) {
+        if (entry.verified && control == nullptr) {
             return 0;
         }
-        if (spec.handle == &hShowButton) {
+        if (entry.handle == &hShowButton) {
             ShowWindow(control, SW_HIDE);  // the panel starts unfolded
-        } else if (spec.handle == &hBayerTypeCombo) {
+        } else if (entry.handle == &hBayerTypeCombo) {
             fillPatternList(control);
         }
     }
