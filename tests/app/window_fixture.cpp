@@ -16,6 +16,7 @@ int WindowTest::dialogsSeen = 0;
 std::string WindowTest::dialogFileType;
 std::vector<ShownBox> WindowTest::boxes;
 HWND WindowTest::pendingDialog = nullptr;
+int WindowTest::dialogTicks = 0;
 
 namespace {
 
@@ -67,6 +68,7 @@ LRESULT CALLBACK WindowTest::cbtHook(int code, WPARAM wParam, LPARAM lParam)
                 // The dialog is still being set up; fill it from its own loop.
                 ++dialogsSeen;
                 pendingDialog = activated;
+                dialogTicks = 0;
                 SetTimer(nullptr, 0, 50, fillDialog);
             } else {
                 boxes.push_back({textOf(activated), messageBoxText(activated)});
@@ -79,13 +81,19 @@ LRESULT CALLBACK WindowTest::cbtHook(int code, WPARAM wParam, LPARAM lParam)
 
 void CALLBACK WindowTest::fillDialog(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    KillTimer(nullptr, timer);
     HWND dialog = pendingDialog;
-    pendingDialog = nullptr;
     if (dialog == nullptr || !IsWindow(dialog)) {
+        KillTimer(nullptr, timer);
         return;
     }
+    // The dialog fills its lists after it first shows; typing a name before
+    // that is lost. Its file-type list showing the filter means it is ready.
     dialogFileType = textOf(GetDlgItem(dialog, cmb1));
+    if (dialogFileType.empty() && ++dialogTicks < kDialogTicksMax) {
+        return;
+    }
+    KillTimer(nullptr, timer);
+    pendingDialog = nullptr;
     if (!dialogPlan.choose) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         return;

@@ -68,6 +68,8 @@ private:
     static void CALLBACK fillDialog(HWND, UINT, UINT_PTR, DWORD);
     static std::vector<ShownBox> boxes;
     static HWND pendingDialog;
+    static int dialogTicks;
+    static constexpr int kDialogTicksMax = 100;  // 5 s at 50 ms
     HHOOK hook_ = nullptr;
 };
 
