@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,9 +20,6 @@ namespace {
 
 using CommandsTest = WindowTest;
 
-constexpr char kSettingsError[] =
-    "View Error!Please check [640 < width < 7400] [480 < height < 5000]\n"
-    "[Type in [RGGB, GRBG, BGGR, GBRG]] and correct select raw file.";
 constexpr char kChartLoadError[] =
     "Load Error!Please check [width 1000] [height 600]\n[Type RGGB] is correct.";
 
@@ -67,17 +64,22 @@ protected:
 TEST_F(ViewTest, RefusedSettingsShowTheSettingsTextAndLoadNothing)
 {
     std::strcpy(szFile, raw_.c_str());
-    const char* refused[][3] = {
-        {"640", "600", "1"}, {"7400", "600", "1"}, {"1000", "480", "1"},
-        {"1000", "5000", "1"}, {"1000", "600", "0"},
+    struct Refused {
+        const char* width;
+        const char* height;
+        int pattern;
     };
-    for (const auto& s : refused) {
-        setSettings(s[0], s[1], std::atoi(s[2]));
+    const Refused refused[] = {
+        {"640", "600", kRggb}, {"7400", "600", kRggb}, {"1000", "480", kRggb},
+        {"1000", "5000", kRggb}, {"1000", "600", 0},
+    };
+    for (const Refused& r : refused) {
+        setSettings(r.width, r.height, r.pattern);
         click(hViewButton);
         const std::vector<ShownBox> shown = takeBoxes();
-        ASSERT_EQ(shown.size(), 1u) << s[0] << " x " << s[1] << " pattern " << s[2];
+        ASSERT_EQ(shown.size(), 1u) << r.width << " x " << r.height << " pattern " << r.pattern;
         EXPECT_EQ(shown[0].caption, "Error Hint");
-        EXPECT_EQ(shown[0].text, kSettingsError);
+        EXPECT_EQ(shown[0].text, kSettingsErrorText);
     }
     // Valid settings without a file are refused the same way.
     szFile[0] = '\0';
@@ -85,7 +87,7 @@ TEST_F(ViewTest, RefusedSettingsShowTheSettingsTextAndLoadNothing)
     click(hViewButton);
     const std::vector<ShownBox> shown = takeBoxes();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, kSettingsError);
+    EXPECT_EQ(shown[0].text, kSettingsErrorText);
     EXPECT_EQ(m_hDibBmp, nullptr);
 }
 
@@ -164,23 +166,13 @@ TEST_F(ViewTest, SaveBeforeAnyFileWritesNothing)
     // A held picture but an empty path, as after a cancelled Browser.
     loadChart();
     szFile[0] = '\0';
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
+    // A name made from nothing would land in the current folder.
+    const std::filesystem::path previous = std::filesystem::current_path();
     TempDir empty;
-    SetCurrentDirectoryA(empty.path().c_str());
+    std::filesystem::current_path(empty.path());
     click(hSaveButton);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((empty.path() + "/*.*").c_str(), &found);
-    int entries = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            entries += name != "." && name != "..";
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    SetCurrentDirectoryA(previous);
-    EXPECT_EQ(entries, 0);
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(std::filesystem::is_empty(empty.path()));
 }
 
 TEST_F(ViewTest, BrowserFillsThePathWithoutConverting)
@@ -210,7 +202,7 @@ TEST_F(ViewTest, CancelledBrowserKeepsTheFieldButEmptiesThePath)
     click(hViewButton);
     const std::vector<ShownBox> shown = takeBoxes();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, kSettingsError);
+    EXPECT_EQ(shown[0].text, kSettingsErrorText);
 }
 
 TEST_F(CommandsTest, ExitEndsTheLoopWithZeroWithoutDestroyingTheWindow)

@@ -13,10 +13,6 @@ namespace {
 
 using SettingsCheckTest = WindowTest;
 
-constexpr char kSettingsError[] =
-    "View Error!Please check [640 < width < 7400] [480 < height < 5000]\n"
-    "[Type in [RGGB, GRBG, BGGR, GBRG]] and correct select raw file.";
-
 void choosePath(const char* path)
 {
     std::strcpy(szFile, path);
@@ -98,7 +94,7 @@ TEST_F(SettingsCheckTest, NeedsAPatternAndAFile)
 TEST_F(SettingsCheckTest, ErrorTextsAreWordedExactly)
 {
     update_error_infor2();
-    EXPECT_STREQ(error_infor, kSettingsError);
+    EXPECT_STREQ(error_infor, kSettingsErrorText);
 
     m_nWidth = 700;
     m_nHeight = 500;

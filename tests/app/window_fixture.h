@@ -80,6 +80,11 @@ constexpr int32_t kChartPictureWidth = 501;   // (1000 + 5) / 6 * 6 / 2
 constexpr int32_t kChartPictureHeight = 300;
 constexpr int kRggb = 1;
 
+// What the window must say when View's settings are refused.
+constexpr char kSettingsErrorText[] =
+    "View Error!Please check [640 < width < 7400] [480 < height < 5000]\n"
+    "[Type in [RGGB, GRBG, BGGR, GBRG]] and correct select raw file.";
+
 inline bool operator==(const ChartColour& a, const ChartColour& b)
 {
     return a.r == b.r && a.g == b.g && a.b == b.b;
