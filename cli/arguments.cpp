@@ -6,8 +6,15 @@
 
 namespace {
 
+// The message quotes the offending argument, which may hold any byte: control
+// characters become '?' so the reason stays on the one line scripts read.
 Arguments usageError(std::string message)
 {
+    for (char& c : message) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
     Arguments a;
     a.command = Command::UsageError;
     a.error = std::move(message);
