@@ -9,7 +9,7 @@ cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 # Files of the native build only: the Windows sources are analysed by cppcheck.
 mapfile -t sources < <(git ls-files 'core/*.cpp' 'cli/*.cpp' 'fuzz/*.cpp' | grep -v '_win32\.cpp$')
 echo "== clang-tidy (${#sources[@]} files)"
-clang-tidy -p build/native --quiet "${sources[@]}" 2>/dev/null
+printf '%s\n' "${sources[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p build/native --quiet 2>/dev/null
 
 echo "== cppcheck"
 cppcheck --enable=warning,performance,portability --std=c++17 --inline-suppr --quiet \

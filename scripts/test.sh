@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset and runs every test: native,
-# native under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows
-# build under Wine on a virtual display. Exits non-zero on any failure.
+# native under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build
+# under Wine on a virtual display, a converter run under valgrind, a short run of
+# every fuzz target, and the static analysis. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +22,16 @@ ctest --preset sanitize -j "$jobs"
 echo "== windows: test (Wine)"
 scripts/wine-prefix.sh
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows -j "$jobs"
+
+echo "== valgrind: a converter run"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+build/native/bin/pixmora-testchart "$work/chart_1000x600_RGGB.raw" 1000 600 RGGB >/dev/null
+valgrind --quiet --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
+    build/native/bin/pixmora-convert "$work/chart_1000x600_RGGB.raw"
+
+echo "== fuzz: every target briefly"
+scripts/fuzz.sh 15
+
+echo "== lint"
+scripts/lint.sh
