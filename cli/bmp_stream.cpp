@@ -4,7 +4,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
+#include <functional>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -36,9 +37,9 @@ BandPlan planBands(int32_t width, int32_t height)
 
 bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
                      const BayerTables& tables, const BandPlan& plan, std::string* reason,
-                     bool* readFailed)
+                     BandFailure* failure)
 {
-    *readFailed = false;
+    *failure = BandFailure::Write;
     const RawGeometry g = rawGeometry(width, height);
     uint8_t header[kBmpHeaderBytes];
     if (!buildBmpHeader(g.pictureWidth, g.pictureHeight, g.stride, header)) {
@@ -56,6 +57,28 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
     const auto bandBytes = static_cast<size_t>(rowsPerBand * g.stride);
     const auto bandInputBytes = static_cast<size_t>(g.rowBytes * 2 * rowsPerBand);
 
+    // Every thread's buffers are made here, before any thread starts: memory
+    // that runs out then means fewer threads, or a reason, never an exception
+    // escaping a thread.
+    struct Buffers {
+        std::vector<uint8_t> input;
+        std::vector<uint8_t> picture;  // the pad bytes stay zero
+    };
+    const unsigned wanted = std::clamp<unsigned>(plan.threads, 1, static_cast<unsigned>(bands));
+    std::vector<Buffers> buffers;
+    try {
+        buffers.reserve(wanted);
+        while (buffers.size() < wanted) {
+            buffers.push_back({std::vector<uint8_t>(bandInputBytes), std::vector<uint8_t>(bandBytes, 0)});
+        }
+    } catch (const std::bad_alloc&) {
+        if (buffers.empty()) {
+            *reason = "not enough memory";
+            *failure = BandFailure::Memory;
+            return false;
+        }
+    }
+
     std::atomic<int32_t> nextToDecode{0};
     std::mutex order;
     std::condition_variable turn;
@@ -66,9 +89,9 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
     // bottom rows, made from the last raw row pairs. Each thread takes the next
     // band, reads and decodes it into its own buffers and waits for its turn
     // to write.
-    auto work = [&] {
-        std::vector<uint8_t> input(bandInputBytes);
-        std::vector<uint8_t> picture(bandBytes, 0);  // the pad bytes stay zero
+    auto work = [&](Buffers& own) {
+        std::vector<uint8_t>& input = own.input;
+        std::vector<uint8_t>& picture = own.picture;
         std::string readReason;
         for (int32_t band = nextToDecode++; band < bands; band = nextToDecode++) {
             const int32_t firstRow = band * rowsPerBand;
@@ -88,7 +111,7 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
             }
             if (packed == nullptr) {
                 *reason = readReason;
-                *readFailed = true;
+                *failure = BandFailure::Read;
                 failed = true;
             } else if (!decoded) {
                 *reason = "the decoder refused a band of the picture";
@@ -106,17 +129,20 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
     };
 
     std::vector<std::thread> helpers;
-    const unsigned threads = std::clamp<unsigned>(plan.threads, 1, static_cast<unsigned>(bands));
-    for (unsigned i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads still finish every band, only later
+    try {
+        helpers.reserve(buffers.size());
+        for (size_t i = 1; i < buffers.size(); ++i) {
+            helpers.emplace_back(work, std::ref(buffers[i]));
         }
+    } catch (const std::exception&) {
+        // No thread or no memory for one: fewer threads still finish every band.
     }
-    work();
+    work(buffers[0]);
     for (auto& helper : helpers) {
         helper.join();
+    }
+    if (!failed) {
+        *failure = BandFailure::None;
     }
     return !failed;
 }

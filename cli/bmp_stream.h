@@ -16,7 +16,7 @@
 #include <string>
 
 #include "bayer_pattern.h"
-#include "replacing_file.h"
+#include "file_replace.h"
 
 // Where the packed rows of a band come from.
 class PackedSource {
@@ -52,9 +52,12 @@ struct BandPlan {
 // dump is large enough to repay starting it.
 BandPlan planBands(int32_t width, int32_t height);
 
+// What a failed writeBmpInBands could not do.
+enum class BandFailure { None, Read, Write, Memory };
+
 // Writes the whole BMP file (header and rows) of the W x H dump whose N bytes
-// `source` gives. False with the reason when a read or write fails; what the
-// reason is about is in `readFailed`.
+// `source` gives. False with the reason when a read or write fails or there is
+// not memory for even one band; `failure` says which.
 bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
                      const BayerTables& tables, const BandPlan& plan, std::string* reason,
-                     bool* readFailed);
+                     BandFailure* failure);

@@ -8,7 +8,7 @@
 #include "bmp_stream.h"
 #include "conversion_settings.h"
 #include "name_geometry.h"
-#include "replacing_file.h"
+#include "file_replace.h"
 
 namespace {
 
@@ -127,7 +127,9 @@ JobPlan planJob(const Arguments& args, const std::string& input)
     return plan;
 }
 
-JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
+namespace {
+
+JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
 {
     if (const auto target = fileIdentity(job.output.c_str())) {
         if (std::find(inputs.begin(), inputs.end(), *target) != inputs.end()) {
@@ -172,14 +174,17 @@ JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
     const MemorySource fromMemory(whole.get());
     const PackedSource& source = whole ? static_cast<const PackedSource&>(fromMemory) : fromFile;
     ReplacingFile out(job.output);
-    bool readFailed = false;
+    BandFailure failed = BandFailure::None;
     if (!out.open()) {
         return failure("output " + job.output + " not writable (" + out.reason() + ")");
     }
     if (!writeBmpInBands(out, source, job.width, job.height, bayerTablesFor(job.pattern),
-                         planBands(job.width, job.height), &reason, &readFailed)) {
-        return failure(readFailed ? "cannot read (" + reason + ")"
-                                  : "output " + job.output + " not writable (" + reason + ")");
+                         planBands(job.width, job.height), &reason, &failed)) {
+        switch (failed) {
+        case BandFailure::Read: return failure("cannot read (" + reason + ")");
+        case BandFailure::Memory: return failure("not enough memory to convert it");
+        default: return failure("output " + job.output + " not writable (" + reason + ")");
+        }
     }
     if (!out.commit()) {
         return failure("output " + job.output + " not writable (" + out.reason() + ")");
@@ -189,4 +194,17 @@ JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
     r.pictureWidth = g.pictureWidth;
     r.pictureHeight = g.pictureHeight;
     return r;
+}
+
+}  // namespace
+
+JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
+{
+    // Memory running out anywhere in one conversion fails that input alone;
+    // the output's temporary is gone with the objects that held it.
+    try {
+        return convert(job, inputs);
+    } catch (const std::bad_alloc&) {
+        return failure("not enough memory to convert it");
+    }
 }

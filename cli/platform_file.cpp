@@ -95,23 +95,6 @@ std::optional<FileIdentity> fileIdentity(const char* path)
 #endif
 }
 
-bool moveReplacing(const char* from, const char* to, std::string* reason)
-{
-#if defined(_WIN32)
-    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) {
-        return true;
-    }
-    *reason = lastWindowsError();
-#else
-    errno = 0;
-    if (std::rename(from, to) == 0) {
-        return true;
-    }
-    *reason = errnoText(errno);
-#endif
-    return false;
-}
-
 InputFile::~InputFile()
 {
     if (fd_ >= 0) {

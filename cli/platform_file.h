@@ -4,7 +4,6 @@
 // - Reading an input file by position, from several threads at once.
 // - Telling whether two names reach the same file, so that no raw file is ever
 //   overwritten by a picture.
-// - Moving a finished file over an existing one in one step.
 #pragma once
 
 #include <cstddef>
@@ -25,11 +24,6 @@ struct FileIdentity {
 
 // The identity of an existing file; none when it cannot be found or opened.
 std::optional<FileIdentity> fileIdentity(const char* path);
-
-// Renames `from` to `to`, replacing a file at `to` (which the Windows C
-// runtime's rename refuses). False with the system's words in `reason`; an
-// older file at `to` is then still there.
-bool moveReplacing(const char* from, const char* to, std::string* reason);
 
 // An input dump, read by position so that bands of it can be read in any order
 // and by several threads at once. Reading a band into a small buffer that

@@ -12,6 +12,7 @@
 #include "conversion_settings.h"
 #include "converter_process.h"
 #include "expected_bmp.h"
+#include "file_replace.h"
 #include "image_buffer.h"
 #include "raw_builder.h"
 #include "raw_file.h"
@@ -122,7 +123,7 @@ TEST(Converter, ConvertsTheRestOfABatchAroundFailedInputsAndLeavesNoFileForThem)
     writeFile(dir.file("short.raw"), std::vector<uint8_t>(63, 0));  // 12 x 4 needs 64
     writeFile(dir.file("ab"), std::vector<uint8_t>(64, 0));
     writeDump(dir, "blocked.raw", 12, 4, "RGGB", 2);
-    std::filesystem::create_directory(dir.file("blocked.bmp.pixmora-tmp"));
+    std::filesystem::create_directory(dir.file(temporaryNameFor("blocked.bmp")));
     writeDump(dir, "nameless.raw", 12, 4, "RGGB", 3);
     const auto last = writeDump(dir, "last.raw", 12, 4, "RGGB", 4);
     std::set<std::string> files = filesIn(dir.path());
@@ -161,7 +162,7 @@ TEST(Converter, KeepsAnOlderBmpWhenTheNewOneCannotBeWritten)
     writeDump(dir, "shot.raw", 12, 4, "RGGB", 5);
     const std::vector<uint8_t> older{'o', 'l', 'd'};
     writeFile(dir.file("shot.bmp"), older);
-    std::filesystem::create_directory(dir.file("shot.bmp.pixmora-tmp"));
+    std::filesystem::create_directory(dir.file(temporaryNameFor("shot.bmp")));
 
     const ConverterRun blocked = runConverter(with(k12x4, {"shot.raw"}), dir.path());
     EXPECT_EQ(blocked.exitCode, 1);

@@ -10,7 +10,6 @@
 #include "expected_bmp.h"
 #include "file_replace.h"
 #include "raw_builder.h"
-#include "replacing_file.h"
 #include "temp_dir.h"
 
 namespace {
@@ -67,12 +66,12 @@ TEST(WriteBmpInBands, GivesTheWholePictureForAnyBandSizeAndThreadCount)
             ReplacingFile out(path);
             std::string reason;
             ASSERT_TRUE(out.open());
-            bool readFailed = true;
+            BandFailure failed = BandFailure::Read;
             ASSERT_TRUE(writeBmpInBands(out, MemorySource(packed.data()), frame.width, frame.height,
                                         bayerTablesFor(3), BandPlan{rows, threads}, &reason,
-                                        &readFailed))
+                                        &failed))
                 << reason;
-            EXPECT_FALSE(readFailed);
+            EXPECT_EQ(failed, BandFailure::None);
             ASSERT_TRUE(out.commit()) << out.reason();
             EXPECT_EQ(readFile(path), expected) << rows << " rows per band, " << threads << " threads";
         }
@@ -120,7 +119,7 @@ TEST_F(FailingWrite, LeavesTheOlderBmpAndNoTemporaryBehind)
         EXPECT_EQ(result.reason, "output " + dir.file("shot.bmp") + " not writable (" +
                                      std::strerror(ENOSPC) + ")");
         EXPECT_EQ(readFile(dir.file("shot.bmp")), older) << "after " << budget << " bytes";
-        EXPECT_FALSE(fileExists(dir.file("shot.bmp.pixmora-tmp")));
+        EXPECT_FALSE(fileExists(dir.file(temporaryNameFor("shot.bmp"))));
     }
 }
 

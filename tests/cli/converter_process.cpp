@@ -52,7 +52,7 @@ ConverterRun runConverter(const std::vector<std::string>& args, const std::strin
     const std::string program = selfPath.substr(0, selfPath.find_last_of("\\/") + 1) + "pixmora-convert.exe";
     std::string commandLine = "pixmora-convert";
     for (const auto& arg : args) {
-        commandLine += " " + arg;
+        commandLine += arg.find(' ') == std::string::npos ? " " + arg : " \"" + arg + "\"";
     }
     HANDLE out = inheritableFile(outPath);
     HANDLE err = inheritableFile(errPath);

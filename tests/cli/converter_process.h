@@ -12,5 +12,5 @@ struct ConverterRun {
 };
 
 // Runs the converter in the folder `workingDir`. The arguments must not hold
-// spaces or quotes: on Windows they are joined into one command line.
+// quotes: on Windows they are joined into one command line.
 ConverterRun runConverter(const std::vector<std::string>& args, const std::string& workingDir);

@@ -76,7 +76,7 @@ TEST_F(BmpWriterTest, WritesHeadersAndRowsOfThePanelExample)
     }
     const std::vector<uint8_t> pixels(file.begin() + 54, file.end());
     EXPECT_EQ(pixels, expectedPicture(frame, "RGGB"));
-    EXPECT_FALSE(fileExists(out + ".pixmora-tmp"));
+    EXPECT_FALSE(fileExists(temporaryNameFor(out)));
 }
 
 TEST_F(BmpWriterTest, EmptyBufferWritesNothing)
@@ -84,7 +84,7 @@ TEST_F(BmpWriterTest, EmptyBufferWritesNothing)
     const std::string out = dir.file("none.bmp");
     EXPECT_EQ(CDIBBitmap_save(out.c_str()), 0);
     EXPECT_FALSE(fileExists(out));
-    EXPECT_FALSE(fileExists(out + ".pixmora-tmp"));
+    EXPECT_FALSE(fileExists(temporaryNameFor(out)));
 }
 
 TEST_F(BmpWriterTest, ReplacesAnExistingFile)
@@ -116,7 +116,7 @@ TEST_F(BmpWriterTest, FailedWritesLeaveTheOlderFileIntact)
     EXPECT_EQ(CDIBBitmap_saveWithReason(out.c_str()), ENOSPC);
     EXPECT_EQ(CDIBBitmap_save(out.c_str()), 0);
     EXPECT_EQ(readFile(out), older);
-    EXPECT_FALSE(fileExists(out + ".pixmora-tmp"));
+    EXPECT_FALSE(fileExists(temporaryNameFor(out)));
 
     // A folder that does not exist.
     fileReplaceWrite = savedWrite;
