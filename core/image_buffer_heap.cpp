@@ -28,6 +28,7 @@ int CDIBBitmap_create(ImageDC /*dc*/, int32_t width, int32_t height, uint16_t bi
         return 0;
     }
     const size_t bytes = static_cast<size_t>(pictureStride(width)) * static_cast<size_t>(height);
+    // calloc's zeroes come from fresh pages without touching them here.
     auto* pixels = static_cast<uint8_t*>(std::calloc(bytes, 1));
     auto* bitmap = pixels != nullptr ? new (std::nothrow) HeapBitmap{pixels} : nullptr;
     if (bitmap == nullptr) {

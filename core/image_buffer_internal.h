@@ -6,8 +6,8 @@
 #include "conversion_settings.h"
 #include "image_buffer.h"
 
-// Sets the size fields for a newly created picture and zeroes its row pad, which
-// the decoder never writes but the BMP writer stores.
+// Sets the state for a newly created picture, whose pixel memory the backend
+// has zeroed: the decoder never writes the row pad, but the BMP writer stores it.
 inline void imageBufferAdopt(ImageHandle handle, uint8_t* pixels, int32_t width, int32_t height)
 {
     m_hDibBmp = handle;
@@ -15,12 +15,6 @@ inline void imageBufferAdopt(ImageHandle handle, uint8_t* pixels, int32_t width,
     m_nBmpWidth = width;
     m_nBmpHeight = height;
     m_nBmpStride = pictureStride(width);
-    const int64_t used = 3 * static_cast<int64_t>(width);
-    for (int64_t row = 0; row < height; ++row) {
-        for (int64_t i = used; i < m_nBmpStride; ++i) {
-            pixels[row * m_nBmpStride + i] = 0;
-        }
-    }
 }
 
 inline void imageBufferForget()

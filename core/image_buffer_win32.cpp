@@ -1,6 +1,8 @@
 // Windows backend of the image buffer: a DIB section, drawn with BitBlt.
 #include <windows.h>
 
+#include <cstring>
+
 #include "image_buffer.h"
 #include "image_buffer_internal.h"
 
@@ -33,6 +35,8 @@ int CDIBBitmap_create(ImageDC dc, int32_t width, int32_t height, uint16_t bitCou
         }
         return 0;
     }
+    // The system hands out fresh pages, but says nothing of their contents.
+    std::memset(bits, 0, static_cast<size_t>(pictureStride(width)) * static_cast<size_t>(height));
     imageBufferAdopt(bitmap, static_cast<uint8_t*>(bits), width, height);
     return 1;
 }
