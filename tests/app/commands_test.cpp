@@ -20,9 +20,6 @@ namespace {
 
 using CommandsTest = WindowTest;
 
-constexpr char kChartLoadError[] =
-    "Load Error!Please check [width 1000] [height 600]\n[Type RGGB] is correct.";
-
 // A guard against a loop that never ends: a quit code no handler uses.
 constexpr int kLoopStuck = 99;
 
@@ -104,25 +101,6 @@ TEST_F(ViewTest, ViewConvertsTheChosenFile)
     const uint8_t* top = CDIBBitmap_topRow(0);
     EXPECT_EQ((ChartColour{top[2], top[1], top[0]}),
               testChartColour(0, 0, kChartPictureWidth, kChartPictureHeight));
-}
-
-TEST_F(ViewTest, ShortFileShowsTheLoadTextAndKeepsThePicture)
-{
-    loadChart();
-    const ImageHandle before = m_hDibBmp;
-    std::vector<uint8_t> bytes = readFile(raw_);
-    bytes.pop_back();
-    const std::string shortRaw = dir_.file("short.raw");
-    writeFile(shortRaw, bytes);
-
-    std::strcpy(szFile, shortRaw.c_str());
-    click(hViewButton);
-    const std::vector<ShownBox> shown = takeBoxes();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "Error Hint");
-    EXPECT_EQ(shown[0].text, kChartLoadError);
-    EXPECT_EQ(m_hDibBmp, before);
-    EXPECT_EQ(m_nBmpWidth, kChartPictureWidth);
 }
 
 TEST_F(ViewTest, SaveWritesTheCoresBmpNextToTheRawFile)

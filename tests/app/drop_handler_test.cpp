@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,34 +68,50 @@ TEST_F(DropTest, TwoFilesKeepThePreviousPathAndReloadIt)
               (ChartColour{0, 0, 255}));
 }
 
-TEST_F(DropTest, FailedLoadShowsTheLoadTextAndKeepsThePicture)
+// A real file whose full name has `length` characters; each part of it stays
+// short enough for the file system.
+std::string rawNameOfLength(const std::string& folder, size_t length)
 {
-    setSettings("1000", "600", kRggb);
-    drop({raw_});
-    const ImageHandle before = m_hDibBmp;
-    ASSERT_NE(before, nullptr);
-
-    setSettings("1000", "602", 2);  // the file is two rows short of this
-    drop({raw_});
-    const std::vector<ShownBox> shown = takeBoxes();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "Error Hint");
-    EXPECT_EQ(shown[0].text, "Load Error!Please check [width 1000] [height 602]\n[Type GRBG] is correct.");
-    EXPECT_EQ(m_hDibBmp, before);
+    std::string name = folder;
+    while (length - name.size() > 120) {
+        name += "\\" + std::string(100, 'd');
+        std::filesystem::create_directory(name);
+    }
+    name += "\\" + std::string(length - name.size() - 5, 'n') + ".raw";
+    writeFile(name, buildTestChartRaw(kChartWidth, kChartHeight, kRggb));
+    return name;
 }
 
-TEST_F(DropTest, OverlongNameIsCutToThePathBuffer)
+TEST_F(DropTest, NamesFittingThePathBufferLoadAndLongerOnesAreCutToIt)
 {
-    // Guard bytes after the buffer would change if the name ran past it.
-    const std::string longName = "C:\\" + std::string(320, 'n') + ".raw";
-    setSettings("1000", "600", kRggb);
-    drop({longName});
-    EXPECT_EQ(std::strlen(szFile), static_cast<size_t>(kPathChars - 1));
-    EXPECT_EQ(std::string(szFile), longName.substr(0, kPathChars - 1));
-    EXPECT_EQ(textOf(hFilePathEdit), longName.substr(0, kPathChars - 1));
-    const std::vector<ShownBox> shown = takeBoxes();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Load Error!Please check [width 1000] [height 600]\n[Type RGGB] is correct.");
+    struct Row {
+        size_t length;
+        bool loads;
+    };
+    // 259 characters and the terminator fill the buffer; a longer name keeps
+    // its first 259, which name no file here.
+    for (const Row row : {Row{259, true}, Row{260, false}, Row{300, false}}) {
+        SCOPED_TRACE(row.length);
+        CDIBBitmap_clear();
+        const std::string name = rawNameOfLength(windowsPath(dir_.path()), row.length);
+        const std::string kept = name.substr(0, kPathChars - 1);
+        setSettings("1000", "600", kRggb);
+        drop({name});
+        EXPECT_EQ(std::strlen(szFile), kept.size());
+        EXPECT_EQ(std::string(szFile), kept);
+        EXPECT_EQ(textOf(hFilePathEdit), kept);
+        const std::vector<ShownBox> shown = takeBoxes();
+        if (!row.loads) {
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].text, "Load Error!Please check [width 1000] [height 600]\n[Type RGGB] is correct.");
+            EXPECT_EQ(m_hDibBmp, nullptr);
+            continue;
+        }
+        EXPECT_TRUE(shown.empty());
+        ASSERT_NE(m_hDibBmp, nullptr);
+        click(hSaveButton);
+        EXPECT_EQ(readFile(name.substr(0, name.size() - 3) + "bmp").size(), 54u + 1504u * 300u);
+    }
 }
 
 }  // namespace
