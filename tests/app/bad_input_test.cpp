@@ -250,4 +250,26 @@ TEST_F(BadInputTest, SaveThatCannotWriteLeavesTheFolderAsItWasAndSaysNothing)
     }
 }
 
+TEST_F(BadInputTest, SaveReplacesTheOlderBmpAndNoNeighbour)
+{
+    TempDir dir;
+    const std::string raw = windowsPath(dir.file("chart.raw"));
+    writeChart(raw);
+    // Names one character away from the BMP's, as an editor's backup might be.
+    for (const char* name : {"chart.bmp", "chart.bm~", "chart.bm!", "chart.bm#"}) {
+        writeFile(dir.file(name), {'o', 'l', 'd', static_cast<uint8_t>(name[8])});
+    }
+    setSettings("1000", "600", kRggb);
+    drop({raw});
+    ASSERT_NE(m_hDibBmp, nullptr);
+    Snapshot expected = snapshot(dir.path());
+    const std::string reference = chartDir_.file("reference.bmp");
+    ASSERT_EQ(CDIBBitmap_save(reference.c_str()), 1);
+    expected["chart.bmp"] = readFile(reference);
+
+    click(hSaveButton);
+    EXPECT_TRUE(takeBoxes().empty());
+    EXPECT_EQ(snapshot(dir.path()), expected);
+}
+
 }  // namespace
