@@ -138,6 +138,7 @@ TEST_F(SoakTest, ManyViewsAndPaintsKeepGdiObjectsAndMemoryFlat)
     ASSERT_TRUE(takeBoxes().empty());
     const Usage atStart = usageNow();
     ASSERT_GT(atStart.gdi, 0u) << "GDI objects cannot be counted here";
+    ASSERT_GT(atStart.bytes, 0u) << "memory cannot be measured here";
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
 
