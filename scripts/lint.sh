@@ -6,10 +6,17 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-# Files of the native build only: the Windows sources are analysed by cppcheck.
-mapfile -t sources < <(git ls-files 'core/*.cpp' 'cli/*.cpp' 'fuzz/*.cpp' | grep -v '_win32\.cpp$')
-echo "== clang-tidy (${#sources[@]} files)"
-printf '%s\n' "${sources[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p build/native --quiet 2>/dev/null
+cmake --preset windows -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+mapfile -t native < <(git ls-files 'core/*.cpp' 'cli/*.cpp' 'fuzz/*.cpp' | grep -v '_win32\.cpp$')
+mapfile -t windows < <(git ls-files 'app/*.cpp' 'core/*_win32.cpp')
+echo "== clang-tidy (${#native[@]} native files, ${#windows[@]} Windows files)"
+printf '%s\n' "${native[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p build/native --quiet 2>/dev/null
+# The Windows sources through clang with the MinGW-w64 headers.
+mingw=/usr/lib/gcc/x86_64-w64-mingw32/$(ls /usr/lib/gcc/x86_64-w64-mingw32 | grep posix | head -1)
+printf '%s\n' "${windows[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p build/windows --quiet \
+    --extra-arg=--target=x86_64-w64-mingw32 \
+    --extra-arg=-isystem"$mingw/include/c++" --extra-arg=-isystem"$mingw/include/c++/x86_64-w64-mingw32" \
+    --extra-arg=-isystem/usr/x86_64-w64-mingw32/include 2>/dev/null
 
 echo "== cppcheck"
 cppcheck --enable=warning,performance,portability --std=c++17 --inline-suppr --quiet \
