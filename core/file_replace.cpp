@@ -1,8 +1,18 @@
 #include "file_replace.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -16,16 +26,41 @@ int lastError()
     return errno != 0 ? errno : EIO;
 }
 
+// Temporary and set-aside names are the target's with its last character
+// replaced by one of these, the first whose name is free: the same length as
+// the target, and never a file that is already there.
+constexpr char kMarks[] = {'~', '#', '!', '$', '%', '&', '+', '='};
+
 std::string withLastCharacter(const std::string& path, char mark)
 {
     std::string name = path;
     if (!name.empty()) {
-        name.back() = name.back() == mark ? '#' : mark;
+        name.back() = mark;
     }
     return name;
 }
 
-// Moves `from` over `to`, replacing an existing file. Returns 0 or errno.
+// Creates `path` for writing only if nothing has that name yet.
+std::FILE* createNew(const std::string& path)
+{
+#if defined(_WIN32)
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    if (fd >= 0 && file == nullptr) {
+        _close(fd);
+    }
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (fd >= 0 && file == nullptr) {
+        ::close(fd);
+    }
+#endif
+    return file;
+}
+
+// Moves `from` over `to`, replacing an existing file but never a folder.
+// Returns 0 or errno.
 int moveOver(const std::string& from, const std::string& to)
 {
     errno = 0;
@@ -34,18 +69,32 @@ int moveOver(const std::string& from, const std::string& to)
     }
     int error = lastError();
 #if defined(_WIN32)
-    // The Windows C runtime's rename never replaces: set the old file aside,
-    // put the new one in place, and only then drop the old one; if the second
-    // move fails, the old file goes back.
-    const std::string aside = withLastCharacter(to, '!');
-    (void)std::remove(aside.c_str());
-    if (std::rename(to.c_str(), aside.c_str()) == 0) {
+    // The Windows C runtime's rename never replaces: set the old file aside
+    // under a free name, put the new one in place, and only then drop the old
+    // one; if the second move fails, the old file goes back.
+    struct stat target {};
+    if (stat(to.c_str(), &target) != 0 || (target.st_mode & S_IFMT) != S_IFREG) {
+        return (target.st_mode & S_IFMT) == S_IFDIR ? EISDIR : error;
+    }
+    for (char mark : kMarks) {
+        const std::string aside = withLastCharacter(to, mark);
+        if (aside == to || aside == from) {
+            continue;
+        }
+        struct stat taken {};
+        if (stat(aside.c_str(), &taken) == 0) {
+            continue;
+        }
+        if (std::rename(to.c_str(), aside.c_str()) != 0) {
+            return lastError();
+        }
         if (std::rename(from.c_str(), to.c_str()) == 0) {
             (void)std::remove(aside.c_str());
             return 0;
         }
         error = lastError();
         (void)std::rename(aside.c_str(), to.c_str());
+        return error;
     }
 #endif
     return error;
@@ -57,13 +106,10 @@ FileWriteFunction fileReplaceWrite = writeAll;
 
 std::string temporaryNameFor(const std::string& target)
 {
-    return withLastCharacter(target, '~');
+    return withLastCharacter(target, target.empty() || target.back() != kMarks[0] ? kMarks[0] : kMarks[1]);
 }
 
-ReplacingFile::ReplacingFile(std::string target)
-    : target_(std::move(target)), temporary_(temporaryNameFor(target_))
-{
-}
+ReplacingFile::ReplacingFile(std::string target) : target_(std::move(target)) {}
 
 ReplacingFile::~ReplacingFile()
 {
@@ -87,14 +133,24 @@ bool ReplacingFile::open()
         return false;
     }
 #endif
-    errno = 0;
-    file_ = std::fopen(temporary_.c_str(), "wb");
-    if (file_ == nullptr) {
+    error_ = EEXIST;  // every name taken
+    for (char mark : kMarks) {
+        temporary_ = withLastCharacter(target_, mark);
+        if (temporary_ == target_) {
+            continue;
+        }
+        errno = 0;
+        file_ = createNew(temporary_);
+        if (file_ != nullptr) {
+            created_ = true;
+            return true;
+        }
         error_ = lastError();
-        return false;
+        if (error_ != EEXIST) {
+            return false;
+        }
     }
-    created_ = true;
-    return true;
+    return false;
 }
 
 bool ReplacingFile::write(const void* data, size_t size)

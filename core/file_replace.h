@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <string>
 
-// The temporary's name: the target's with its last character replaced by '~'
-// ('#' when it already is one). The same length as the target, so any name the
-// system accepts for the target it accepts for the temporary too, which a
-// suffix would break near the 260-character limit of narrow Windows paths.
+// The temporary's usual name: the target's with its last character replaced by
+// '~' ('#' when it already is one), or the next such mark when a file of that
+// name exists, which is never touched. The same length as the target, so any
+// name the system accepts for the target it accepts for the temporary too,
+// which a suffix would break near the 260-character limit of narrow Windows
+// paths.
 std::string temporaryNameFor(const std::string& target);
 
 // The write every replacement uses, fwrite's contract. Tests swap it to inject
@@ -32,8 +34,9 @@ public:
     bool open();
     // Appends bytes; false on a short write.
     bool write(const void* data, size_t size);
-    // Closes the temporary and moves it over the target; on failure the
-    // temporary is gone and an older target is as it was.
+    // Closes the temporary and moves it over the target, which may be a file
+    // but not a folder; on failure the temporary is gone and an older target is
+    // as it was.
     bool commit();
 
     int error() const { return error_; }

@@ -123,7 +123,7 @@ TEST(Converter, ConvertsTheRestOfABatchAroundFailedInputsAndLeavesNoFileForThem)
     writeFile(dir.file("short.raw"), std::vector<uint8_t>(63, 0));  // 12 x 4 needs 64
     writeFile(dir.file("ab"), std::vector<uint8_t>(64, 0));
     writeDump(dir, "blocked.raw", 12, 4, "RGGB", 2);
-    std::filesystem::create_directory(dir.file(temporaryNameFor("blocked.bmp")));
+    std::filesystem::create_directory(dir.file("blocked.bmp"));  // a folder is never replaced
     writeDump(dir, "nameless.raw", 12, 4, "RGGB", 3);
     const auto last = writeDump(dir, "last.raw", 12, 4, "RGGB", 4);
     std::set<std::string> files = filesIn(dir.path());
@@ -156,18 +156,25 @@ TEST(Converter, ConvertsTheRestOfABatchAroundFailedInputsAndLeavesNoFileForThem)
     EXPECT_EQ(named.out, "ab -> ab.bmp 6x2\n");
 }
 
-TEST(Converter, KeepsAnOlderBmpWhenTheNewOneCannotBeWritten)
+TEST(Converter, LeavesUsersFilesAndFoldersBesideTheBmpAlone)
 {
     TempDir dir;
     writeDump(dir, "shot.raw", 12, 4, "RGGB", 5);
     const std::vector<uint8_t> older{'o', 'l', 'd'};
     writeFile(dir.file("shot.bmp"), older);
-    std::filesystem::create_directory(dir.file(temporaryNameFor("shot.bmp")));
+    // The usual temporary's name is a user's file: another free name is used.
+    writeFile(dir.file(temporaryNameFor("shot.bmp")), older);
+    const ConverterRun replaced = runConverter(with(k12x4, {"shot.raw"}), dir.path());
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+    EXPECT_EQ(readFile(dir.file(temporaryNameFor("shot.bmp"))), older);
+    EXPECT_EQ(readFile(dir.file("shot.bmp")).size(), 54u + 2 * 20);
 
-    const ConverterRun blocked = runConverter(with(k12x4, {"shot.raw"}), dir.path());
+    std::filesystem::create_directory(dir.file("folder.bmp"));
+    writeFile(dir.file("folder.bmp/inside"), older);
+    const ConverterRun blocked = runConverter(with(k12x4, {"--output", "folder.bmp", "shot.raw"}), dir.path());
     EXPECT_EQ(blocked.exitCode, 1);
-    EXPECT_EQ(blocked.err.rfind("pixmora-convert: shot.raw: output shot.bmp not writable (", 0), 0u) << blocked.err;
-    EXPECT_EQ(readFile(dir.file("shot.bmp")), older);
+    EXPECT_EQ(blocked.err, "pixmora-convert: shot.raw: output folder.bmp not writable (" + errnoText(EISDIR) + ")\n");
+    EXPECT_EQ(readFile(dir.file("folder.bmp/inside")), older);
 
     const ConverterRun noFolder = runConverter(with(k12x4, {"--output", "no/shot.bmp", "shot.raw"}), dir.path());
     EXPECT_EQ(noFolder.exitCode, 1);

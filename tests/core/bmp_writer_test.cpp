@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,29 @@ TEST_F(BmpWriterTest, ReplacesAnExistingFile)
     load(642, 482, 3, 22);
     ASSERT_EQ(CDIBBitmap_save(out.c_str()), 1);
     EXPECT_EQ(readFile(out).size(), 54 + static_cast<size_t>(m_nBmpStride * m_nBmpHeight));
+}
+
+TEST_F(BmpWriterTest, NeverTouchesNeighboursOrAFolderOfTheSameName)
+{
+    load(642, 482, 1, 25);
+    const std::string out = dir.file("shot.bmp");
+    const std::vector<std::string> neighbours = {dir.file("shot.bm~"), dir.file("shot.bm#"), dir.file("shot.bm!")};
+    for (const std::string& name : neighbours) {
+        writeFile(name, {'u', 's', 'e', 'r'});
+    }
+    ASSERT_EQ(CDIBBitmap_save(out.c_str()), 1);
+    ASSERT_EQ(CDIBBitmap_save(out.c_str()), 1);  // once more, over its own older file
+    EXPECT_EQ(readFile(out).size(), 54 + static_cast<size_t>(m_nBmpStride * m_nBmpHeight));
+    for (const std::string& name : neighbours) {
+        EXPECT_EQ(readFile(name), (std::vector<uint8_t>{'u', 's', 'e', 'r'})) << name;
+    }
+
+    const std::string folder = dir.file("taken.bmp");
+    std::filesystem::create_directory(folder);
+    writeFile(folder + "/inside", {1});
+    EXPECT_EQ(CDIBBitmap_save(folder.c_str()), 0);
+    EXPECT_EQ(readFile(folder + "/inside"), std::vector<uint8_t>{1});
+    EXPECT_FALSE(fileExists(temporaryNameFor(folder)));
 }
 
 TEST_F(BmpWriterTest, FailedWritesLeaveTheOlderFileIntact)
