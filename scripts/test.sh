@@ -15,17 +15,28 @@ for preset in native sanitize windows; do
     cmake --build --preset "$preset" -j "$jobs"
 done
 
-echo "== native: test"
-ctest --preset native -j "$jobs"
-echo "== sanitize: test"
-ctest --preset sanitize -j "$jobs"
-echo "== windows: test (Wine)"
-scripts/wine-prefix.sh
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows -j "$jobs"
-
-echo "== valgrind: a converter run"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Each ctest run's count, for the closing line.
+passed=0
+count() {
+    local n
+    n=$(grep -o 'tests failed out of [0-9]*' "$work/ctest.log" | grep -o '[0-9]*$' || echo 0)
+    passed=$((passed + n))
+}
+
+echo "== native: test"
+ctest --preset native -j "$jobs" | tee "$work/ctest.log"
+count
+echo "== sanitize: test"
+ctest --preset sanitize -j "$jobs" | tee "$work/ctest.log"
+count
+echo "== windows: test (Wine)"
+scripts/wine-prefix.sh
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows -j "$jobs" | tee "$work/ctest.log"
+count
+
+echo "== valgrind: a converter run"
 build/native/bin/pixmora-testchart "$work/chart_1000x600_RGGB.raw" 1000 600 RGGB >/dev/null
 valgrind --quiet --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
     build/native/bin/pixmora-convert "$work/chart_1000x600_RGGB.raw"
@@ -35,3 +46,5 @@ scripts/fuzz.sh 15
 
 echo "== lint"
 scripts/lint.sh
+
+echo "test.sh: $passed passed, 0 failed"
