@@ -67,14 +67,4 @@ TEST(Win32Render, DrawsUprightAndClipsAtEveryEdge)
     CDIBBitmap_clear();
 }
 
-TEST(Win32Render, ReplacingPicturesReleasesTheirGdiObjects)
-{
-    const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    for (int i = 0; i < 200; ++i) {
-        ASSERT_EQ(CDIBBitmap_create(nullptr, 64 + i % 3, 32, 24), 1);
-    }
-    CDIBBitmap_clear();
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 2);
-}
-
 }  // namespace
