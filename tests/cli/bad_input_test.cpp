@@ -1,21 +1,11 @@
 // What the converter does with the inputs a capture session really produces:
-// empty and cut dumps, folders, geometry at its limits, long and foreign names,
-// and memory that runs out. Each row: the exact message, the exit status, and
-// the files there before and after.
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <set>
-
+// missing, empty and cut dumps, folders, names it cannot use, outputs in the
+// way, long and foreign names, a full disk and memory that runs out. Each case:
+// the exact message, the exit status, and the files there before and after.
 #include "conversion_settings.h"
 #include "convert_job.h"
 #include "converter_process.h"
-#include "expected_bmp.h"
 #include "file_replace.h"
-#include "raw_builder.h"
-#include "temp_dir.h"
 
 #if !defined(_WIN32)
 #include <sys/resource.h>
@@ -27,62 +17,63 @@
 
 namespace {
 
-std::set<std::string> filesIn(const std::string& dir)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-        names.insert(entry.path().generic_string());
-    }
-    return names;
-}
-
-TEST(BadInput, DumpsThatCannotBeConvertedLeaveNoFile)
+// One batch of every failure between two good dumps: the others still
+// convert, and no file is made or touched for a failure. Eleven inputs, as
+// long as a batch that shows a progress line on a terminal: stderr captured
+// to a file must hold the failures alone.
+TEST(BadInput, ABatchConvertsTheRestAroundFailedInputsAndLeavesNoFileForThem)
 {
     TempDir dir;
-    const std::vector<uint8_t> whole = packFrame(randomFrame(12, 4, 1));  // 64 bytes, 16 a row
+    const auto first = writeDump(dir.file("first.raw"), 12, 4, "RGGB", 1);
+    const std::vector<uint8_t> whole = readFile(dir.file("first.raw"));  // 64 bytes, 16 a row
     writeFile(dir.file("empty.raw"), {});
     writeFile(dir.file("byte.raw"), std::vector<uint8_t>(whole.begin(), whole.end() - 1));
     writeFile(dir.file("row.raw"), std::vector<uint8_t>(whole.begin(), whole.end() - 16));
     std::filesystem::create_directory(dir.file("folder.raw"));
-    const std::set<std::string> before = filesIn(dir.path());
+    std::filesystem::create_directory(dir.file("blocked.bmp"));  // a folder is never replaced
+    // The file at first.bmp's usual temporary name is a user's: another free
+    // name is used. a.bmp is a dump whose name ends in "bmp", given as ./a.bmp.
+    const std::string untouched[] = {"ab", "blocked.raw", "blocked.bmp/inside", "a.raw", "a.bmp",
+                                     temporaryNameFor("first.bmp")};
+    for (const std::string& name : untouched) {
+        writeFile(dir.file(name), whole);
+    }
+    writeFile(dir.file("first.bmp"), {'o', 'l', 'd'});
+    const auto last = writeDump(dir.file("last.raw"), 12, 4, "RGGB", 2);
+    std::set<std::string> files = filesIn(dir.path());
 
-    const struct {
-        const char* name;
-        std::string reason;
-    } rows[] = {
-        {"empty.raw", "too short (has 0 bytes; 12 x 4 needs 64)"},
-        {"byte.raw", "too short (has 63 bytes; 12 x 4 needs 64)"},
-        {"row.raw", "too short (has 48 bytes; 12 x 4 needs 64)"},
-        // The system's own words: Windows refuses to open a folder as a file.
+    // The system's own words: Windows refuses to open a folder as a file.
 #if defined(_WIN32)
-        {"folder.raw", "cannot open (" + std::string(std::strerror(EACCES)) + ")"},
+    const int folderError = EACCES;
 #else
-        {"folder.raw", "cannot open (" + std::string(std::strerror(EISDIR)) + ")"},
+    const int folderError = EISDIR;
 #endif
-    };
-    for (const auto& row : rows) {
-        const ConverterRun run =
-            runConverter({"--width", "12", "--height", "4", "--pattern", "RGGB", row.name}, dir.path());
-        EXPECT_EQ(run.exitCode, 1) << row.name;
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "pixmora-convert: " + std::string(row.name) + ": " + row.reason + "\n");
-        EXPECT_EQ(filesIn(dir.path()), before) << row.name;
+    const std::string overwrite = " is an input file; refusing to overwrite it (pass --output)";
+    EXPECT_EQ(runConverter(with(k12x4, {"first.raw", "missing.raw", "empty.raw", "byte.raw", "row.raw", "folder.raw",
+                                        "ab", "blocked.raw", "a.raw", "./a.bmp", "last.raw"}),
+                           dir.path()),
+              (ConverterRun{1, "first.raw -> first.bmp 6x2\nlast.raw -> last.bmp 6x2\n",
+                            failed("missing.raw", "cannot open (" + systemText(ENOENT) + ")") +
+                                failed("empty.raw", "too short (has 0 bytes; 12 x 4 needs 64)") +
+                                failed("byte.raw", "too short (has 63 bytes; 12 x 4 needs 64)") +
+                                failed("row.raw", "too short (has 48 bytes; 12 x 4 needs 64)") +
+                                failed("folder.raw", "cannot open (" + systemText(folderError) + ")") +
+                                failed("ab", "the name is too short to make the BMP's name from; pass --output") +
+                                failed("blocked.raw", "output blocked.bmp not writable (" + systemText(EISDIR) + ")") +
+                                failed("a.raw", "output a.bmp" + overwrite) +
+                                failed("./a.bmp", "output ./a.bmp" + overwrite) +
+                                "pixmora-convert: 9 of 11 inputs failed\n"}));
+    EXPECT_EQ(readFile(dir.file("first.bmp")), first);
+    EXPECT_EQ(readFile(dir.file("last.bmp")), last);
+    for (const std::string& name : untouched) {
+        EXPECT_EQ(readFile(dir.file(name)), whole) << name;
     }
-}
+    files.insert("last.bmp");
+    EXPECT_EQ(filesIn(dir.path()), files);
 
-TEST(BadInput, GeometryAtEachBoundConverts)
-{
-    TempDir dir;
-    const int32_t bounds[][2] = {{1, 2}, {16384, 2}, {1, 16384}};
-    for (const auto& b : bounds) {
-        const RawFrame frame = randomFrame(b[0], b[1], static_cast<uint32_t>(b[0] + b[1]));
-        writeFile(dir.file("edge.raw"), packFrame(frame));
-        const ConverterRun run = runConverter({"-q", "--width", std::to_string(b[0]), "--height",
-                                               std::to_string(b[1]), "--pattern", "GRBG", "edge.raw"},
-                                              dir.path());
-        EXPECT_EQ(run.exitCode, 0) << b[0] << "x" << b[1] << " " << run.err;
-        EXPECT_EQ(readFile(dir.file("edge.bmp")), expectedBmp(frame, "GRBG")) << b[0] << "x" << b[1];
-    }
+    EXPECT_EQ(runConverter(with(k12x4, {"--output", "no/a.bmp", "a.raw"}), dir.path()),
+              (ConverterRun{1, "", failed("a.raw", "output no/a.bmp not writable (" + systemText(ENOENT) + ")")}));
+    EXPECT_EQ(filesIn(dir.path()), files);
 }
 
 // Relative names of 259, 260 and 300 characters, through folders so that no
@@ -93,32 +84,55 @@ TEST(BadInput, GeometryAtEachBoundConverts)
 TEST(BadInput, LongAndForeignNamesConvertNextToTheDump)
 {
     TempDir dir;
-    std::filesystem::create_directories(dir.file(std::string(100, 'd') + "/" + std::string(100, 'e')));
     const std::string folders = std::string(100, 'd') + "/" + std::string(100, 'e') + "/";
+    std::filesystem::create_directories(dir.file(folders));
     std::vector<std::string> names = {"caf\xE9 shot_12x4_RGGB.raw", "two  spaces_12x4_RGGB.raw"};
     for (size_t length : {259u, 260u, 300u}) {
-        const std::string tail = "_12x4_RGGB.raw";
-        names.push_back(folders + std::string(length - folders.size() - tail.size(), 'n') + tail);
+        names.push_back(folders + std::string(length - folders.size() - 14, 'n') + "_12x4_RGGB.raw");
     }
     for (const std::string& name : names) {
-        const RawFrame frame = randomFrame(12, 4, static_cast<uint32_t>(name.size()));
-        writeFile(dir.file(name), packFrame(frame));
-        const ConverterRun run = runConverter({name}, dir.path());
+        const auto expected = writeDump(dir.file(name), 12, 4, "RGGB", static_cast<uint32_t>(name.size()));
         const std::string bmp = name.substr(0, name.size() - 3) + "bmp";
 #if defined(_WIN32)
         if (name.size() >= 260) {
-            EXPECT_EQ(run.exitCode, 1);
-            EXPECT_EQ(run.err, "pixmora-convert: " + name + ": output " + bmp + " not writable (" +
-                                   std::strerror(ENAMETOOLONG) + ")\n");
+            EXPECT_EQ(runConverter({name}, dir.path()),
+                      (ConverterRun{1, "", failed(name, "output " + bmp + " not writable (" +
+                                                            systemText(ENAMETOOLONG) + ")")}));
             EXPECT_FALSE(fileExists(dir.file(bmp)));
             EXPECT_FALSE(fileExists(dir.file(temporaryNameFor(bmp))));
             continue;
         }
 #endif
-        EXPECT_EQ(run.exitCode, 0) << name.size() << " " << run.err;
-        EXPECT_EQ(run.out, name + " -> " + bmp + " 6x2\n");
-        EXPECT_EQ(readFile(dir.file(bmp)), expectedBmp(frame, "RGGB")) << name.size();
+        EXPECT_EQ(runConverter({name}, dir.path()), (ConverterRun{0, name + " -> " + bmp + " 6x2\n", ""}));
+        EXPECT_EQ(readFile(dir.file(bmp)), expected) << name.size();
     }
+}
+
+// A disk that fills before, at and after the header: the older BMP stays and
+// no temporary is left behind.
+TEST(RunJob, AFailedWriteLeavesTheOlderBmpAndNoTemporaryBehind)
+{
+    static size_t budget = 0;  // bytes let through before the disk is full
+    const FileWriteFunction saved = fileReplaceWrite;
+    fileReplaceWrite = [](const void* data, size_t size, std::FILE* file) -> size_t {
+        const size_t allowed = size < budget ? size : budget;
+        budget -= allowed;
+        const size_t written = std::fwrite(data, 1, allowed, file);
+        errno = written < size ? ENOSPC : errno;
+        return written;
+    };
+    TempDir dir;
+    writeDump(dir.file("shot.raw"), 600, 400, "RGGB", 3);
+    writeFile(dir.file("shot.bmp"), {'o', 'l', 'd'});
+    const Job job{dir.file("shot.raw"), dir.file("shot.bmp"), 600, 400, 1};
+    for (size_t allowed : {size_t{0}, size_t{54}, size_t{100000}}) {
+        budget = allowed;
+        const JobResult result = runJob(job, {});
+        EXPECT_EQ(result.reason, "output " + job.output + " not writable (" + std::strerror(ENOSPC) + ")");
+        EXPECT_EQ(readFile(job.output), (std::vector<uint8_t>{'o', 'l', 'd'})) << "after " << allowed << " bytes";
+        EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"shot.raw", "shot.bmp"}));
+    }
+    fileReplaceWrite = saved;
 }
 
 #if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
@@ -149,8 +163,7 @@ TEST(BadInput, MemoryRunningOutIsReportedNotCrashed)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "the conversion crashed";
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_FALSE(fileExists(dir.file("big.bmp")));
-    EXPECT_FALSE(fileExists(temporaryNameFor(dir.file("big.bmp"))));
+    EXPECT_EQ(filesIn(dir.path()), std::set<std::string>{"big.raw"});
 }
 #endif
 

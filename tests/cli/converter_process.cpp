@@ -1,50 +1,24 @@
 #include "converter_process.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
-#include "raw_builder.h"
-#include "temp_dir.h"
+#include "bmp_writer.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
-namespace {
-
-// Windows consoles end lines with CR LF; the tests compare lines.
-std::string asText(const std::vector<uint8_t>& bytes)
-{
-    std::string text;
-    for (uint8_t b : bytes) {
-        if (b != '\r') {
-            text += static_cast<char>(b);
-        }
-    }
-    return text;
-}
-
-#if defined(_WIN32)
-HANDLE inheritableFile(const std::string& path)
-{
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-#endif
-
-}  // namespace
-
-ConverterRun runConverter(const std::vector<std::string>& args, const std::string& workingDir)
+ConverterRun runConverter(const std::vector<std::string>& args, const std::string& workingDir,
+                          [[maybe_unused]] const std::string& piped)
 {
     TempDir capture;
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
     ConverterRun run;
-
 #if defined(_WIN32)
     // The converter is built into the folder of the test executables.
     char self[MAX_PATH] = {};
@@ -54,19 +28,22 @@ ConverterRun runConverter(const std::vector<std::string>& args, const std::strin
     for (const auto& arg : args) {
         commandLine += arg.find(' ') == std::string::npos ? " " + arg : " \"" + arg + "\"";
     }
-    HANDLE out = inheritableFile(outPath);
-    HANDLE err = inheritableFile(errPath);
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    auto create = [&inherit](const std::string& path) {
+        return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
+    startup.hStdOutput = create(outPath);
+    startup.hStdError = create(errPath);
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                         nullptr, workingDir.c_str(), &startup, &process);
-    CloseHandle(out);
-    CloseHandle(err);
+    CloseHandle(startup.hStdOutput);
+    CloseHandle(startup.hStdError);
     if (!started) {
         throw std::runtime_error("cannot start " + program);
     }
@@ -77,31 +54,46 @@ ConverterRun runConverter(const std::vector<std::string>& args, const std::strin
     CloseHandle(process.hProcess);
     run.exitCode = static_cast<int>(code);
 #else
-    std::vector<std::string> words{PIXMORA_CONVERT_PATH};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
+    // Through the shell, each word in single quotes.
+    std::string command = "cd '" + workingDir + "' && " + (piped.empty() ? "" : "cat '" + piped + "' | ") +
+                          "'" PIXMORA_CONVERT_PATH "'";
+    for (const auto& arg : args) {
+        command += " '" + arg + "'";
     }
-    argv.push_back(nullptr);
-
-    const pid_t child = fork();
-    if (child == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out >= 0 && err >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 &&
-            chdir(workingDir.c_str()) == 0) {
-            execv(argv[0], argv.data());
-        }
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child) {
-        throw std::runtime_error("cannot run the converter");
-    }
+    const int status = std::system((command + " >'" + outPath + "' 2>'" + errPath + "'").c_str());
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
-    run.out = asText(readFile(outPath));
-    run.err = asText(readFile(errPath));
+    // Windows consoles end lines with CR LF; the tests compare lines.
+    for (auto [text, path] : {std::pair{&run.out, outPath}, std::pair{&run.err, errPath}}) {
+        const std::vector<uint8_t> bytes = readFile(path);
+        std::remove_copy(bytes.begin(), bytes.end(), std::back_inserter(*text), '\r');
+    }
     return run;
+}
+
+std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern)
+{
+    const int32_t width = frame.alignedWidth / 2;
+    std::vector<uint8_t> bmp(kBmpHeaderBytes);
+    buildBmpHeader(width, frame.height / 2, (3 * width + 3) / 4 * 4, bmp.data());
+    const std::vector<uint8_t> pixels = expectedPicture(frame, pattern);
+    bmp.insert(bmp.end(), pixels.begin(), pixels.end());
+    return bmp;
+}
+
+std::vector<uint8_t> writeDump(const std::string& path, int32_t width, int32_t height,
+                               const std::string& pattern, uint32_t seed)
+{
+    const RawFrame frame = randomFrame(width, height, seed);
+    writeFile(path, packFrame(frame));
+    return expectedBmp(frame, pattern);
+}
+
+std::set<std::string> filesIn(const std::string& dir)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        names.insert(std::filesystem::relative(entry.path(), dir).generic_string());
+    }
+    return names;
 }
