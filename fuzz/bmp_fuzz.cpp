@@ -9,35 +9,9 @@
 #include "bmp_writer.h"
 #include "fuzz_target.h"
 #include "image_buffer.h"
+#include "raw_builder.h"
 
 namespace {
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at)
-{
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-uint16_t le16(const std::vector<uint8_t>& b, size_t at)
-{
-    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-std::vector<uint8_t> readAll(const std::string& path)
-{
-    std::vector<uint8_t> bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        return bytes;
-    }
-    uint8_t chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    std::fclose(f);
-    return bytes;
-}
 
 // One file per process, so parallel fuzzing jobs do not share it.
 const std::string& outputPath()
@@ -64,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (CDIBBitmap_create(nullptr, width, height, 24) != 1) {
         FUZZ_CHECK(width == 0 || height == 0);
         FUZZ_CHECK(CDIBBitmap_save(path.c_str()) == 0);
-        FUZZ_CHECK(readAll(path).empty());
+        FUZZ_CHECK(readFile(path).empty());
         return 0;
     }
     const auto pictureBytes = static_cast<size_t>(m_nBmpStride * m_nBmpHeight);
@@ -72,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         m_pBmpData[i] = data[i + 2];
     }
     FUZZ_CHECK(CDIBBitmap_save(path.c_str()) == 1);
-    const std::vector<uint8_t> file = readAll(path);
+    const std::vector<uint8_t> file = readFile(path);
     std::remove(path.c_str());
 
     FUZZ_CHECK(file.size() == 54 + pictureBytes);

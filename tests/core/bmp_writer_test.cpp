@@ -17,17 +17,6 @@
 
 namespace {
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at)
-{
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-uint16_t le16(const std::vector<uint8_t>& b, size_t at)
-{
-    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
 class BmpWriterTest : public ::testing::Test {
 protected:
     void SetUp() override { CDIBBitmap_clear(); }

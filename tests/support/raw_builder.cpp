@@ -96,3 +96,14 @@ bool fileExists(const std::string& path)
     }
     return f != nullptr;
 }
+
+uint32_t le32(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return static_cast<uint32_t>(bytes.at(at)) | static_cast<uint32_t>(bytes.at(at + 1)) << 8 |
+           static_cast<uint32_t>(bytes.at(at + 2)) << 16 | static_cast<uint32_t>(bytes.at(at + 3)) << 24;
+}
+
+uint16_t le16(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return static_cast<uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8);
+}

@@ -35,3 +35,7 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);  // 
 std::vector<uint8_t> readFile(const std::string& path);
 
 bool fileExists(const std::string& path);
+
+// Little-endian fields of a file's bytes, as BMP headers hold them.
+uint32_t le32(const std::vector<uint8_t>& bytes, size_t at);
+uint16_t le16(const std::vector<uint8_t>& bytes, size_t at);
