@@ -22,4 +22,5 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# With recommends: Wine's X11 driver loads several of its recommended libraries.
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
