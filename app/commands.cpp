@@ -3,7 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include <cstring>
+#include <string>
 
 #include "bmp_writer.h"
 #include "control_panel.h"
@@ -13,26 +13,14 @@
 
 namespace {
 
-constexpr size_t kExtensionChars = 3;
-
-// The BMP name for a raw path, or false when there is none: a path shorter than
-// three characters, or one whose last three already read "bmp" (in any case,
-// as the file system compares them), since saving would replace the raw file.
-bool bmpNameFor(const char* rawPath, char bmpPath[kPathChars])
+// Whether the raw file's own name already ends in "bmp", in any case, as the
+// file system compares names: saving would then replace the raw file.
+bool nameEndsInBmp(const std::string& path)
 {
-    const size_t length = strnlen(rawPath, kPathChars - 1);
-    if (length < kExtensionChars) {
-        return false;
-    }
-    const char* extension = rawPath + length - kExtensionChars;
-    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, extension, kExtensionChars, "bmp",
-                       kExtensionChars) == CSTR_EQUAL) {
-        return false;
-    }
-    std::memset(bmpPath, 0, kPathChars);
-    std::memcpy(bmpPath, rawPath, length - kExtensionChars);
-    std::memcpy(bmpPath + length - kExtensionChars, "bmp", kExtensionChars);
-    return true;
+    constexpr int kExtensionChars = 3;
+    return path.size() >= kExtensionChars &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str() + path.size() - kExtensionChars,
+                          kExtensionChars, "bmp", kExtensionChars) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -73,11 +61,12 @@ void onView(HWND hwnd)
 
 void onSave()
 {
-    char bmpPath[kPathChars];
-    if (bmpNameFor(szFile, bmpPath)) {
+    const std::string rawPath = szFile;
+    const std::string bmpPath = bmpNameFor(rawPath);
+    if (!bmpPath.empty() && !nameEndsInBmp(rawPath)) {
         // No message either way; the core writes the picture at its own size
         // and leaves an older BMP intact when writing fails.
-        CDIBBitmap_save(bmpPath);
+        CDIBBitmap_save(bmpPath.c_str());
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "bayer_pattern.h"
 #include "bmp_stream.h"
+#include "bmp_writer.h"
 #include "conversion_settings.h"
 #include "name_geometry.h"
 #include "file_replace.h"
@@ -112,11 +113,8 @@ JobPlan planJob(const Arguments& args, const std::string& input)
         }
     }
 
-    if (!args.output.empty()) {
-        job.output = args.output;
-    } else if (input.size() >= 3) {
-        job.output = input.substr(0, input.size() - 3) + "bmp";
-    } else {
+    job.output = args.output.empty() ? bmpNameFor(input) : args.output;
+    if (job.output.empty()) {
         problems.push_back("the name is too short to make the BMP's name from; pass --output");
     }
 

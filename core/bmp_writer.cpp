@@ -21,6 +21,15 @@ void put32(uint8_t* p, uint32_t v)
 
 }  // namespace
 
+std::string bmpNameFor(const std::string& rawPath)
+{
+    constexpr size_t kReplaced = 3;
+    if (rawPath.size() < kReplaced) {
+        return {};
+    }
+    return rawPath.substr(0, rawPath.size() - kReplaced) + "bmp";
+}
+
 bool buildBmpHeader(int32_t width, int32_t height, int64_t stride, uint8_t header[kBmpHeaderBytes])
 {
     const int64_t fileSize = kBmpHeaderBytes + stride * height;

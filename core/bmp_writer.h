@@ -8,8 +8,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 constexpr int kBmpHeaderBytes = 54;
+
+// Where a raw file's BMP goes: its path with the last three characters replaced
+// by "bmp" (frame.raw gives frame.bmp, in the same folder). Empty for a path of
+// fewer than three characters, which gives no name.
+std::string bmpNameFor(const std::string& rawPath);
 
 // The 54 header bytes for a picture. False when its file size would not fit the
 // header's 32-bit field.

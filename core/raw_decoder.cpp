@@ -1,6 +1,7 @@
 #include "raw_decoder.h"
 
 #include <cstring>
+#include <optional>
 
 #include "conversion_settings.h"
 
@@ -23,15 +24,19 @@ uint64_t loadLittleEndian64(const uint8_t* p)
     return v;
 }
 
-bool fits(size_t packedBytes, int64_t width, int64_t height, const PictureView& picture)
+// The geometry of a decode whose input and picture fit it, or none.
+std::optional<RawGeometry> fits(size_t packedBytes, int64_t width, int64_t height,
+                                const PictureView& picture)
 {
     if (!isDecodableGeometry(width, height) || picture.pixels == nullptr) {
-        return false;
+        return std::nullopt;
     }
     const RawGeometry g = rawGeometry(width, height);
-    return static_cast<uint64_t>(g.inputBytes) <= packedBytes &&
-           picture.width == g.pictureWidth && picture.height == g.pictureHeight &&
-           picture.stride >= 3 * static_cast<int64_t>(picture.width);
+    if (static_cast<uint64_t>(g.inputBytes) > packedBytes || picture.width != g.pictureWidth ||
+        picture.height != g.pictureHeight || picture.stride < 3 * static_cast<int64_t>(picture.width)) {
+        return std::nullopt;
+    }
+    return g;
 }
 
 // ---------------------------------------------------------------------------
@@ -228,10 +233,11 @@ bool decodePackedRawReference(const uint8_t* packed, size_t packedBytes, int64_t
                               int64_t height, const BayerTables& tables,
                               const PictureView& picture)
 {
-    if (!fits(packedBytes, width, height, picture)) {
+    const std::optional<RawGeometry> geometry = fits(packedBytes, width, height, picture);
+    if (!geometry) {
         return false;
     }
-    const RawGeometry g = rawGeometry(width, height);
+    const RawGeometry& g = *geometry;
     for (int64_t y = 0; y + 1 < height; y += 2) {
         uint8_t* out = picture.pixels + (picture.height - 1 - y / 2) * picture.stride;
         for (int64_t c = 0; c < g.alignedWidth; c += kSamplesPerGroup) {
@@ -257,10 +263,11 @@ bool decodePackedRaw(const uint8_t* packed, size_t packedBytes, int64_t width, i
         // Tables no pattern produces, such as the zeros before any choice.
         return decodePackedRawReference(packed, packedBytes, width, height, tables, picture);
     }
-    if (!fits(packedBytes, width, height, picture)) {
+    const std::optional<RawGeometry> geometry = fits(packedBytes, width, height, picture);
+    if (!geometry) {
         return false;
     }
-    const RawGeometry g = rawGeometry(width, height);
+    const RawGeometry& g = *geometry;
     const int64_t groups = g.alignedWidth / kSamplesPerGroup;
     for (int64_t j = 0; j < picture.height; ++j) {
         const uint8_t* upper = packed + 2 * j * g.rowBytes;

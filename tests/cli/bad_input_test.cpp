@@ -6,14 +6,7 @@
 #include "convert_job.h"
 #include "converter_process.h"
 #include "file_replace.h"
-
-#if !defined(_WIN32)
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#endif
+#include "memory_cap.h"
 
 namespace {
 
@@ -135,34 +128,20 @@ TEST(RunJob, AFailedWriteLeavesTheOlderBmpAndNoTemporaryBehind)
     fileReplaceWrite = saved;
 }
 
-#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+#if defined(PIXMORA_HAVE_MEMORY_CAP)
 // Memory that runs out mid-batch fails that input with a reason, never a crash:
-// a child converts the largest panel geometry with its address space capped
-// just above what it already uses.
+// the largest panel geometry converted with the address space capped just
+// above what the process already uses.
 TEST(BadInput, MemoryRunningOutIsReportedNotCrashed)
 {
     TempDir dir;
     const std::string raw = dir.file("big.raw");
-    writeFile(raw, {});
-    ASSERT_EQ(truncate(raw.c_str(), rawGeometry(7399, 4999).inputBytes), 0);  // sparse
-
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        long pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64u << 10);
-        const rlimit limit{cap, cap};
-        if (setrlimit(RLIMIT_AS, &limit) != 0) {
-            _exit(3);
-        }
+    ASSERT_TRUE(makeSparseFile(raw, rawGeometry(7399, 4999).inputBytes));
+    const int status = exitStatusUnderMemoryCap(64u << 10, [&] {
         const JobResult result = runJob(Job{raw, dir.file("big.bmp"), 7399, 4999, 1}, {});
-        _exit(!result.ok && result.reason == "not enough memory to convert it" ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the conversion crashed";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return !result.ok && result.reason == "not enough memory to convert it" ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << (status < 0 ? "the conversion crashed" : "no memory reason");
     EXPECT_EQ(filesIn(dir.path()), std::set<std::string>{"big.raw"});
 }
 #endif
