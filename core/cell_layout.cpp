@@ -1,0 +1,47 @@
+#include "cell_layout.h"
+
+namespace {
+
+struct Pattern {
+    const char* name;
+    CellLayout cell;
+};
+
+constexpr Pattern kPatterns[kPatternCount] = {
+    {"RGGB", {kUpperLeft, kUpperRight, kLowerLeft, kLowerRight}},
+    {"GRBG", {kUpperRight, kUpperLeft, kLowerRight, kLowerLeft}},
+    {"BGGR", {kLowerRight, kLowerLeft, kUpperRight, kUpperLeft}},
+    {"GBRG", {kLowerLeft, kLowerRight, kUpperLeft, kUpperRight}},
+};
+
+char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+const char* patternName(int32_t pattern)
+{
+    return pattern >= 1 && pattern <= kPatternCount ? kPatterns[pattern - 1].name : nullptr;
+}
+
+int32_t patternByName(std::string_view name)
+{
+    for (int32_t i = 0; i < kPatternCount; ++i) {
+        const std::string_view candidate = kPatterns[i].name;
+        bool same = name.size() == candidate.size();
+        for (size_t k = 0; same && k < name.size(); ++k) {
+            same = upper(name[k]) == candidate[k];
+        }
+        if (same) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+CellLayout cellLayoutFor(int32_t pattern)
+{
+    return kPatterns[pattern >= 1 && pattern <= kPatternCount ? pattern - 1 : 0].cell;
+}
