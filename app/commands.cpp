@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "bmp_format.h"
 #include "bmp_writer.h"
 #include "control_panel.h"
 #include "main_bayer.h"

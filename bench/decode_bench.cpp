@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "bayer_pattern.h"
+#include "cell_layout.h"
 #include "conversion_settings.h"
 #include "image_buffer.h"
 #include "raw_decoder.h"
@@ -51,11 +51,11 @@ void BM_Decode(benchmark::State& state)
         state.SkipWithError("cannot create the picture");
         return;
     }
-    const PictureView picture{m_pBmpData, m_nBmpWidth, m_nBmpHeight, m_nBmpStride};
-    const BayerTables tables = bayerTablesFor(1);
+    const BgrRows picture{m_pBmpData, m_nBmpWidth, m_nBmpHeight, m_nBmpStride};
+    const CellLayout cell = cellLayoutFor(1);
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            decodePackedRaw(f.input.data(), f.input.size(), kWidth, kHeight, tables, picture));
+            decodePackedRaw(f.input.data(), f.input.size(), kWidth, kHeight, cell, picture));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.input.size()));

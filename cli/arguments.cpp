@@ -1,8 +1,6 @@
 #include "arguments.h"
 
-#include <cctype>
-
-#include "bayer_pattern.h"
+#include "cell_layout.h"
 
 namespace {
 
@@ -50,14 +48,6 @@ bool parseDecimal(const std::string& text, int32_t low, int32_t high, int32_t* v
     return true;
 }
 
-int32_t patternIndex(const std::string& text)
-{
-    std::string upper = text;
-    for (char& c : upper) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return bayerTypeIndex(upper.c_str());
-}
 
 Arguments parseArguments(const std::vector<std::string>& args)
 {
@@ -112,7 +102,7 @@ Arguments parseArguments(const std::vector<std::string>& args)
                                   rangeText(kMinHeight, kMaxHeight));
             }
         } else if (name == "--pattern") {
-            a.pattern = patternIndex(value);
+            a.pattern = patternByName(value);
             if (a.pattern == 0) {
                 return usageError("--pattern '" + value + "' is not one of RGGB, GRBG, BGGR, GBRG");
             }

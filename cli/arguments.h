@@ -19,7 +19,7 @@ struct Arguments {
     std::string error;           // one line, when command is UsageError
     int32_t width = 0;           // 0: take it from each input's name
     int32_t height = 0;          // 0: take it from each input's name
-    int32_t pattern = 0;         // bayerItems index 1..4; 0: from each name
+    int32_t pattern = 0;         // pattern 1..4 (cell_layout.h); 0: from each name
     std::string output;          // empty: derive from each input's path
     bool quiet = false;
     std::vector<std::string> inputs;
@@ -34,10 +34,6 @@ Arguments parseArguments(const std::vector<std::string>& args);
 // [low, high]. Returns false for anything else, including signs, spaces and
 // numbers too large for any integer type.
 bool parseDecimal(const std::string& text, int32_t low, int32_t high, int32_t* value);
-
-// Pattern index 1..4 for "RGGB", "GRBG", "BGGR" or "GBRG" in any letter case,
-// 0 otherwise.
-int32_t patternIndex(const std::string& text);
 
 // The --help text.
 std::string usageText();

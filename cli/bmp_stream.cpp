@@ -1,16 +1,13 @@
 #include "bmp_stream.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <functional>
 #include <new>
 #include <thread>
 #include <vector>
 
-#include "bmp_writer.h"
-#include "conversion_settings.h"
+#include "band_pipeline.h"
+#include "bmp_format.h"
+#include "raw_geometry.h"
 #include "raw_decoder.h"
 
 namespace {
@@ -35,9 +32,33 @@ BandPlan planBands(int32_t width, int32_t height)
     return plan;
 }
 
+namespace {
+
+// Every worker's buffers, made before any thread starts: memory that runs out
+// then means fewer workers, or a reason, never an exception escaping a thread.
+struct BandBuffers {
+    std::vector<uint8_t> input;
+    std::vector<uint8_t> picture;  // the pad bytes stay zero
+};
+
+std::vector<BandBuffers> makeBuffers(unsigned wanted, size_t inputBytes, size_t pictureBytes)
+{
+    std::vector<BandBuffers> buffers;
+    try {
+        buffers.reserve(wanted);
+        while (buffers.size() < wanted) {
+            buffers.push_back({std::vector<uint8_t>(inputBytes), std::vector<uint8_t>(pictureBytes, 0)});
+        }
+    } catch (const std::bad_alloc&) {
+        // As many as there was memory for.
+    }
+    return buffers;
+}
+
+}  // namespace
+
 bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
-                     const BayerTables& tables, const BandPlan& plan, std::string* reason,
-                     BandFailure* failure)
+                     CellLayout cell, const BandPlan& plan, std::string* reason, BandFailure* failure)
 {
     *failure = BandFailure::Write;
     const RawGeometry g = rawGeometry(width, height);
@@ -54,95 +75,47 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
     const int32_t pictureRows = g.pictureHeight;
     const int32_t rowsPerBand = std::clamp(plan.rowsPerBand, 1, pictureRows);
     const int32_t bands = (pictureRows + rowsPerBand - 1) / rowsPerBand;
-    const auto bandBytes = static_cast<size_t>(rowsPerBand * g.stride);
-    const auto bandInputBytes = static_cast<size_t>(g.rowBytes * 2 * rowsPerBand);
-
-    // Every thread's buffers are made here, before any thread starts: memory
-    // that runs out then means fewer threads, or a reason, never an exception
-    // escaping a thread.
-    struct Buffers {
-        std::vector<uint8_t> input;
-        std::vector<uint8_t> picture;  // the pad bytes stay zero
-    };
     const unsigned wanted = std::clamp<unsigned>(plan.threads, 1, static_cast<unsigned>(bands));
-    std::vector<Buffers> buffers;
-    try {
-        buffers.reserve(wanted);
-        while (buffers.size() < wanted) {
-            buffers.push_back({std::vector<uint8_t>(bandInputBytes), std::vector<uint8_t>(bandBytes, 0)});
-        }
-    } catch (const std::bad_alloc&) {
-        if (buffers.empty()) {
-            *reason = "not enough memory";
-            *failure = BandFailure::Memory;
-            return false;
-        }
+    std::vector<BandBuffers> buffers = makeBuffers(wanted, static_cast<size_t>(g.rowBytes * 2 * rowsPerBand),
+                                                   static_cast<size_t>(rowsPerBand * g.stride));
+    if (buffers.empty()) {
+        *reason = "not enough memory";
+        *failure = BandFailure::Memory;
+        return false;
     }
-
-    std::atomic<int32_t> nextToDecode{0};
-    std::mutex order;
-    std::condition_variable turn;
-    int32_t nextToWrite = 0;
-    bool failed = false;
 
     // Bands go in file order, which is bottom-up: band 0 holds the picture's
-    // bottom rows, made from the last raw row pairs. Each thread takes the next
-    // band, reads and decodes it into its own buffers and waits for its turn
-    // to write.
-    auto work = [&](Buffers& own) {
-        std::vector<uint8_t>& input = own.input;
-        std::vector<uint8_t>& picture = own.picture;
-        std::string readReason;
-        for (int32_t band = nextToDecode++; band < bands; band = nextToDecode++) {
-            const int32_t firstRow = band * rowsPerBand;
-            const int32_t rows = std::min(rowsPerBand, pictureRows - firstRow);
-            const int32_t topRow = pictureRows - firstRow - rows;  // counted from the top
-            const auto offset = static_cast<uint64_t>(g.rowBytes * 2 * topRow);
-            const auto bytes = static_cast<size_t>(g.rowBytes * 2 * rows);
-            const uint8_t* packed = source.rows(offset, bytes, input.data(), &readReason);
-            const PictureView view{picture.data(), g.pictureWidth, rows, g.stride};
-            const bool decoded =
-                packed != nullptr && decodePackedRaw(packed, bytes, width, int64_t{2} * rows, tables, view);
-
-            std::unique_lock<std::mutex> lock(order);
-            turn.wait(lock, [&] { return failed || nextToWrite == band; });
-            if (failed) {
-                return;
-            }
-            if (packed == nullptr) {
-                *reason = readReason;
-                *failure = BandFailure::Read;
-                failed = true;
-            } else if (!decoded) {
-                *reason = "the decoder refused a band of the picture";
-                failed = true;
-            } else if (!out.write(picture.data(), static_cast<size_t>(rows * g.stride))) {
-                *reason = out.reason();
-                failed = true;
-            }
-            ++nextToWrite;
-            turn.notify_all();
-            if (failed) {
-                return;
-            }
+    // bottom rows, made from the last raw row pairs.
+    const auto rowsOf = [&](int32_t band) { return std::min(rowsPerBand, pictureRows - band * rowsPerBand); };
+    const auto make = [&](int32_t band, unsigned worker, std::string* why) {
+        BandBuffers& own = buffers[worker];
+        const int32_t rows = rowsOf(band);
+        const int32_t topRow = pictureRows - band * rowsPerBand - rows;  // counted from the top
+        const auto bytes = static_cast<size_t>(g.rowBytes * 2 * rows);
+        const uint8_t* packed =
+            source.rows(static_cast<uint64_t>(g.rowBytes * 2 * topRow), bytes, own.input.data(), why);
+        if (packed == nullptr) {
+            return false;
         }
+        if (!decodePackedRaw(packed, bytes, width, int64_t{2} * rows, cell,
+                             BgrRows{own.picture.data(), g.pictureWidth, rows, g.stride})) {
+            *why = "the decoder refused a band of the picture";
+            return false;
+        }
+        return true;
+    };
+    const auto deliver = [&](int32_t band, unsigned worker, std::string* why) {
+        if (!out.write(buffers[worker].picture.data(), static_cast<size_t>(rowsOf(band) * g.stride))) {
+            *why = out.reason();
+            return false;
+        }
+        return true;
     };
 
-    std::vector<std::thread> helpers;
-    try {
-        helpers.reserve(buffers.size());
-        for (size_t i = 1; i < buffers.size(); ++i) {
-            helpers.emplace_back(work, std::ref(buffers[i]));
-        }
-    } catch (const std::exception&) {
-        // No thread or no memory for one: fewer threads still finish every band.
-    }
-    work(buffers[0]);
-    for (auto& helper : helpers) {
-        helper.join();
-    }
-    if (!failed) {
-        *failure = BandFailure::None;
-    }
-    return !failed;
+    const BandOutcome outcome = runBands(bands, static_cast<unsigned>(buffers.size()), make, deliver);
+    *reason = outcome.reason;
+    *failure = outcome.failed == BandStage::None    ? BandFailure::None
+               : outcome.failed == BandStage::Make ? BandFailure::Read
+                                                    : BandFailure::Write;
+    return outcome.failed == BandStage::None;
 }

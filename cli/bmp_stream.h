@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bayer_pattern.h"
+#include "cell_layout.h"
 #include "file_replace.h"
 
 // Where the packed rows of a band come from.
@@ -59,5 +59,5 @@ enum class BandFailure { None, Read, Write, Memory };
 // `source` gives. False with the reason when a read or write fails or there is
 // not memory for even one band; `failure` says which.
 bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
-                     const BayerTables& tables, const BandPlan& plan, std::string* reason,
+                     CellLayout cell, const BandPlan& plan, std::string* reason,
                      BandFailure* failure);

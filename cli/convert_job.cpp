@@ -4,10 +4,10 @@
 #include <memory>
 #include <new>
 
-#include "bayer_pattern.h"
+#include "cell_layout.h"
 #include "bmp_stream.h"
-#include "bmp_writer.h"
-#include "conversion_settings.h"
+#include "bmp_format.h"
+#include "raw_geometry.h"
 #include "name_geometry.h"
 #include "file_replace.h"
 
@@ -52,6 +52,68 @@ JobResult failure(std::string reason)
 
 }  // namespace
 
+namespace {
+
+// Width and height from the options, else from the name's one <W>x<H> token;
+// what is missing or out of range goes to `problems`.
+void settleSize(const NameSettings& name, Job* job, std::vector<std::string>* problems)
+{
+    std::vector<std::string> missing;
+    std::vector<std::string> options;
+    if (job->width == 0) {
+        missing.push_back("width");
+        options.push_back("--width");
+    }
+    if (job->height == 0) {
+        missing.push_back("height");
+        options.push_back("--height");
+    }
+    if (missing.empty()) {
+        return;
+    }
+    const std::string advice = "pass " + joinAlternatives(options);
+    if (name.sizeTokens != 1) {
+        std::string words = joinAlternatives(missing) + " unknown: " + advice +
+                            ", or name the file with one <W>x<H> token";
+        if (name.sizeTokens > 1) {
+            words += " (it has " + std::to_string(name.sizeTokens) + ")";
+        }
+        problems->push_back(words);
+        return;
+    }
+    const int32_t w = job->width != 0 ? job->width : name.width;
+    const int32_t h = job->height != 0 ? job->height : name.height;
+    if (w < kMinWidth || w > kMaxWidth || h < kMinHeight || h > kMaxHeight) {
+        problems->push_back("the name's geometry " + dimensionText(name.width, name.height) +
+                            " is outside width " + std::to_string(kMinWidth) + " to " +
+                            std::to_string(kMaxWidth) + ", height " + std::to_string(kMinHeight) +
+                            " to " + std::to_string(kMaxHeight) + "; " + advice);
+        return;
+    }
+    job->width = w;
+    job->height = h;
+}
+
+// The pattern from the option, else from the name's one pattern token.
+void settlePattern(const NameSettings& name, Job* job, std::vector<std::string>* problems)
+{
+    if (job->pattern != 0) {
+        return;
+    }
+    if (name.patternTokens == 1) {
+        job->pattern = name.pattern;
+        return;
+    }
+    std::string words = "pattern unknown: pass --pattern, or name the file with one of RGGB, GRBG, "
+                        "BGGR, GBRG as a whole token";
+    if (name.patternTokens > 1) {
+        words += " (it has " + std::to_string(name.patternTokens) + ")";
+    }
+    problems->push_back(words);
+}
+
+}  // namespace
+
 JobPlan planJob(const Arguments& args, const std::string& input)
 {
     JobPlan plan;
@@ -62,56 +124,9 @@ JobPlan planJob(const Arguments& args, const std::string& input)
     job.pattern = args.pattern;
 
     std::vector<std::string> problems;
-    if (job.width == 0 || job.height == 0 || job.pattern == 0) {
-        const NameSettings name = settingsFromName(input);
-        if (job.width == 0 || job.height == 0) {
-            std::vector<std::string> missing;
-            std::vector<std::string> options;
-            if (job.width == 0) {
-                missing.push_back("width");
-                options.push_back("--width");
-            }
-            if (job.height == 0) {
-                missing.push_back("height");
-                options.push_back("--height");
-            }
-            const std::string advice = "pass " + joinAlternatives(options);
-            if (name.sizeTokens == 1) {
-                const int32_t w = job.width != 0 ? job.width : name.width;
-                const int32_t h = job.height != 0 ? job.height : name.height;
-                if (w < kMinWidth || w > kMaxWidth || h < kMinHeight || h > kMaxHeight) {
-                    problems.push_back("the name's geometry " + dimensionText(name.width, name.height) +
-                                       " is outside width " + std::to_string(kMinWidth) + " to " +
-                                       std::to_string(kMaxWidth) + ", height " +
-                                       std::to_string(kMinHeight) + " to " +
-                                       std::to_string(kMaxHeight) + "; " + advice);
-                } else {
-                    job.width = w;
-                    job.height = h;
-                }
-            } else {
-                std::string words = joinAlternatives(missing) + " unknown: " + advice +
-                                    ", or name the file with one <W>x<H> token";
-                if (name.sizeTokens > 1) {
-                    words += " (it has " + std::to_string(name.sizeTokens) + ")";
-                }
-                problems.push_back(words);
-            }
-        }
-        if (job.pattern == 0) {
-            if (name.patternTokens == 1) {
-                job.pattern = name.pattern;
-            } else {
-                std::string words =
-                    "pattern unknown: pass --pattern, or name the file with one of RGGB, GRBG, "
-                    "BGGR, GBRG as a whole token";
-                if (name.patternTokens > 1) {
-                    words += " (it has " + std::to_string(name.patternTokens) + ")";
-                }
-                problems.push_back(words);
-            }
-        }
-    }
+    const NameSettings name = settingsFromName(input);
+    settleSize(name, &job, &problems);
+    settlePattern(name, &job, &problems);
 
     job.output = args.output.empty() ? bmpNameFor(input) : args.output;
     if (job.output.empty()) {
@@ -176,7 +191,7 @@ JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
     if (!out.open()) {
         return failure("output " + job.output + " not writable (" + out.reason() + ")");
     }
-    if (!writeBmpInBands(out, source, job.width, job.height, bayerTablesFor(job.pattern),
+    if (!writeBmpInBands(out, source, job.width, job.height, cellLayoutFor(job.pattern),
                          planBands(job.width, job.height), &reason, &failed)) {
         switch (failed) {
         case BandFailure::Read: return failure("cannot read (" + reason + ")");

@@ -14,7 +14,7 @@ struct Job {
     std::string output;
     int32_t width = 0;
     int32_t height = 0;
-    int32_t pattern = 0;  // bayerItems index 1..4
+    int32_t pattern = 0;  // pattern 1..4 (cell_layout.h)
 };
 
 struct JobPlan {

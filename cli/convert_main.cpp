@@ -9,16 +9,6 @@
 #include "convert_job.h"
 #include "platform_file.h"
 
-#if defined(_WIN32)
-#include <io.h>
-#define PIXMORA_ISATTY _isatty
-#define PIXMORA_FILENO _fileno
-#else
-#include <unistd.h>
-#define PIXMORA_ISATTY isatty
-#define PIXMORA_FILENO fileno
-#endif
-
 namespace {
 
 constexpr int kExitConverted = 0;
@@ -104,7 +94,7 @@ int main(int argc, char** argv)
     }
 
     Progress progress(args.inputs.size() >= kProgressFromInputs &&
-                      PIXMORA_ISATTY(PIXMORA_FILENO(stderr)) != 0);
+                      isTerminal(stderr));
     size_t failures = 0;
     for (size_t i = 0; i < args.inputs.size(); ++i) {
         const std::string& input = args.inputs[i];

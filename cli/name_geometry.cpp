@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "arguments.h"
+#include "cell_layout.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ NameSettings settingsFromName(const std::string& path)
                 s.width = w;
                 s.height = h;
             }
-        } else if (const int32_t p = patternIndex(token); p != 0) {
+        } else if (const int32_t p = patternByName(token); p != 0) {
             if (++s.patternTokens == 1) {
                 s.pattern = p;
             }

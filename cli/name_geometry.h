@@ -15,7 +15,7 @@ struct NameSettings {
     // INT32_MAX, so that range checks refuse them instead of wrapping.
     int32_t width = 0;
     int32_t height = 0;
-    int32_t pattern = 0;  // bayerItems index, valid when patternTokens == 1
+    int32_t pattern = 0;  // pattern 1..4, valid when patternTokens == 1
 };
 
 // Looks only at the last component of `path` (after the last '/' or '\'). A

@@ -202,3 +202,12 @@ bool InputFile::readUpTo(uint8_t* into, size_t wanted, size_t* got, std::string*
     }
     return true;
 }
+
+bool isTerminal(std::FILE* stream)
+{
+#if defined(_WIN32)
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}

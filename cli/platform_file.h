@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -66,3 +67,6 @@ private:
     bool seekable_ = false;
     uint64_t size_ = 0;
 };
+
+// Whether the stream is a terminal, where a progress line may be redrawn.
+bool isTerminal(std::FILE* stream);

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bayer_pattern.h"
+#include "cell_layout.h"
 #include "test_chart.h"
 
 namespace {
@@ -30,13 +30,13 @@ int main(int argc, char** argv)
     const char* out = argv[1];
     int32_t width = 1000;
     int32_t height = 600;
-    int32_t pattern = bayerTypeIndex("RGGB");
+    int32_t pattern = patternByName("RGGB");
     if (argc >= 4) {
         width = static_cast<int32_t>(std::strtol(argv[2], nullptr, 10));
         height = static_cast<int32_t>(std::strtol(argv[3], nullptr, 10));
     }
     if (argc == 5) {
-        pattern = bayerTypeIndex(argv[4]);
+        pattern = patternByName(argv[4]);
     }
     const std::vector<uint8_t> raw = buildTestChartRaw(width, height, pattern);
     if (raw.empty()) {

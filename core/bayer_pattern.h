@@ -1,5 +1,6 @@
-// Bayer pattern names and the index tables that tell the decoder which of the
-// twelve samples of a 6 x 2 block feed each colour of its three output pixels.
+// The window's Bayer pattern list and index tables. The tables tell which of
+// the twelve samples of a 6 x 2 block feed each colour of the block's three
+// output pixels; they are filled from the core's cell layouts.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,7 @@
 constexpr int kBayerItemCount = 5;
 
 // Pattern names in list order; the position is the pattern index. Index 0 means
-// no pattern has been chosen. A name lists the 2 x 2 cell row by row: "GRBG" is
-// green, red over blue, green.
+// no pattern has been chosen.
 extern const char* const bayerItems[kBayerItemCount];
 
 // Entry k belongs to output pixel k of a block and indexes the block's samples:
@@ -25,20 +25,3 @@ void updateBayerType();
 // The name for any index; an index outside the list reads as "Select...", so a
 // message can never index past the list.
 const char* bayerTypeName(int32_t index);
-
-// Index 1..4 of a pattern name ("RGGB", ...), or 0 when the text names none.
-int32_t bayerTypeIndex(const char* name);
-
-// A snapshot of the four tables, so the in-memory decoder does not read module
-// state and several conversions can use different patterns.
-struct BayerTables {
-    int32_t b[3];
-    int32_t gb[3];
-    int32_t gr[3];
-    int32_t r[3];
-};
-
-BayerTables currentBayerTables();
-
-// The tables updateBayerType gives for pattern index 1..4 (index 0 gives zeros).
-BayerTables bayerTablesFor(int32_t index);

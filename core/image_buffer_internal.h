@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "conversion_settings.h"
+#include "raw_geometry.h"
 #include "image_buffer.h"
 
 // Sets the state for a newly created picture, whose pixel memory the backend

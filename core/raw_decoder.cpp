@@ -3,7 +3,8 @@
 #include <cstring>
 #include <optional>
 
-#include "conversion_settings.h"
+#include "raw_geometry.h"
+#include "vector_paths.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
@@ -26,7 +27,7 @@ uint64_t loadLittleEndian64(const uint8_t* p)
 
 // The geometry of a decode whose input and picture fit it, or none.
 std::optional<RawGeometry> fits(size_t packedBytes, int64_t width, int64_t height,
-                                const PictureView& picture)
+                                const BgrRows& picture)
 {
     if (!isDecodableGeometry(width, height) || picture.pixels == nullptr) {
         return std::nullopt;
@@ -40,53 +41,9 @@ std::optional<RawGeometry> fits(size_t packedBytes, int64_t width, int64_t heigh
 }
 
 // ---------------------------------------------------------------------------
-// Fast path. Every pattern puts each colour at the same place of every cell, so
-// the tables reduce to four cell positions, and the decoder is specialised on
-// them: 0 upper-left, 1 upper-right, 2 lower-left, 3 lower-right.
-
-struct CellForm {
-    int red;
-    int blue;
-    int green1;
-    int green2;
-};
-
-// Cell position of block sample `index` for pixel k, or -1 when outside its cell.
-int cellPosition(int32_t index, int k)
-{
-    const int32_t offset = index - 2 * k;
-    switch (offset) {
-    case 0: return 0;
-    case 1: return 1;
-    case 6: return 2;
-    case 7: return 3;
-    default: return -1;
-    }
-}
-
-// True when the tables take every colour from one fixed place of each cell and
-// the four places are distinct, as all four patterns do.
-bool findCellForm(const BayerTables& t, CellForm* form)
-{
-    int red = cellPosition(t.r[0], 0);
-    int blue = cellPosition(t.b[0], 0);
-    int green1 = cellPosition(t.gb[0], 0);
-    int green2 = cellPosition(t.gr[0], 0);
-    for (int k = 1; k < 3; ++k) {
-        if (cellPosition(t.r[k], k) != red || cellPosition(t.b[k], k) != blue ||
-            cellPosition(t.gb[k], k) != green1 || cellPosition(t.gr[k], k) != green2) {
-            return false;
-        }
-    }
-    if (red < 0 || blue < 0 || green1 < 0 || green2 < 0) {
-        return false;
-    }
-    if ((1 << red | 1 << blue | 1 << green1 | 1 << green2) != 0xF) {
-        return false;
-    }
-    *form = CellForm{red, blue, green1, green2};
-    return true;
-}
+// Fast path, specialised on the four cell layouts: every pattern puts each
+// colour at the same cell position (0 upper-left, 1 upper-right, 2 lower-left,
+// 3 lower-right) of every cell.
 
 // One 8-byte group of each row into three pixels. The 8-bit value of sample j
 // is bits 10j + 2 .. 10j + 9 of the group.
@@ -162,10 +119,10 @@ __attribute__((target("ssse3"))) void decodeRowSsse3(const uint8_t* upper, const
     }
 }
 
-bool haveSsse3()
+bool useSsse3()
 {
     static const bool have = __builtin_cpu_supports("ssse3");
-    return have;
+    return have && vectorPathsEnabled();
 }
 #endif
 
@@ -186,22 +143,22 @@ template <int Red, int Blue, int Green1, int Green2>
 RowDecoder pickRowDecoder()
 {
 #if defined(PIXMORA_X86)
-    if (haveSsse3()) {
+    if (useSsse3()) {
         return decodeRowSsse3<Red, Blue, Green1, Green2>;
     }
 #endif
     return decodeRowScalar<Red, Blue, Green1, Green2>;
 }
 
-// The four patterns; green's two places are interchangeable. Any other form
-// (no table set produces one) has no fast path.
-RowDecoder rowDecoderFor(const CellForm& f)
+// Red and blue name the layout; the greens are summed, so their order is free.
+RowDecoder rowDecoderFor(CellLayout cell)
 {
-    if (f.red == 0 && f.blue == 3) return pickRowDecoder<0, 3, 1, 2>();  // RGGB
-    if (f.red == 1 && f.blue == 2) return pickRowDecoder<1, 2, 0, 3>();  // GRBG
-    if (f.red == 3 && f.blue == 0) return pickRowDecoder<3, 0, 1, 2>();  // BGGR
-    if (f.red == 2 && f.blue == 1) return pickRowDecoder<2, 1, 0, 3>();  // GBRG
-    return nullptr;
+    switch (cell.red * 4 + cell.blue) {
+    case kUpperLeft * 4 + kLowerRight: return pickRowDecoder<0, 3, 1, 2>();  // RGGB
+    case kUpperRight * 4 + kLowerLeft: return pickRowDecoder<1, 2, 0, 3>();  // GRBG
+    case kLowerRight * 4 + kUpperLeft: return pickRowDecoder<3, 0, 1, 2>();  // BGGR
+    default: return pickRowDecoder<2, 1, 0, 3>();                             // GBRG
+    }
 }
 
 }  // namespace
@@ -230,8 +187,7 @@ void packGroup(const uint16_t samples[6], uint8_t group[8])
 }
 
 bool decodePackedRawReference(const uint8_t* packed, size_t packedBytes, int64_t width,
-                              int64_t height, const BayerTables& tables,
-                              const PictureView& picture)
+                              int64_t height, CellLayout cell, const BgrRows& picture)
 {
     const std::optional<RawGeometry> geometry = fits(packedBytes, width, height, picture);
     if (!geometry) {
@@ -241,33 +197,35 @@ bool decodePackedRawReference(const uint8_t* packed, size_t packedBytes, int64_t
     for (int64_t y = 0; y + 1 < height; y += 2) {
         uint8_t* out = picture.pixels + (picture.height - 1 - y / 2) * picture.stride;
         for (int64_t c = 0; c < g.alignedWidth; c += kSamplesPerGroup) {
-            uint16_t s[12];
-            unpackGroup(packed + (y * g.alignedWidth + c) / 6 * 8, s);
-            unpackGroup(packed + ((y + 1) * g.alignedWidth + c) / 6 * 8, s + 6);
+            uint16_t s[2][6];
+            unpackGroup(packed + (y * g.alignedWidth + c) / 6 * 8, s[0]);
+            unpackGroup(packed + ((y + 1) * g.alignedWidth + c) / 6 * 8, s[1]);
             for (int k = 0; k < 3; ++k) {
-                *out++ = static_cast<uint8_t>(s[tables.b[k]] >> 2);
-                *out++ = static_cast<uint8_t>(((s[tables.gb[k]] >> 2) + (s[tables.gr[k]] >> 2)) / 2);
-                *out++ = static_cast<uint8_t>(s[tables.r[k]] >> 2);
+                const auto at = [&](CellPosition p) { return s[p / 2][2 * k + p % 2] >> 2; };
+                *out++ = static_cast<uint8_t>(at(cell.blue));
+                *out++ = static_cast<uint8_t>((at(cell.green1) + at(cell.green2)) / 2);
+                *out++ = static_cast<uint8_t>(at(cell.red));
             }
         }
     }
     return true;
 }
 
-bool decodePackedRaw(const uint8_t* packed, size_t packedBytes, int64_t width, int64_t height,
-                     const BayerTables& tables, const PictureView& picture)
+void decodePackedRowPair(const uint8_t* upper, const uint8_t* lower, CellLayout cell,
+                         int64_t groups, uint8_t* bgr)
 {
-    CellForm form{};
-    const RowDecoder decodeRow = findCellForm(tables, &form) ? rowDecoderFor(form) : nullptr;
-    if (decodeRow == nullptr) {
-        // Tables no pattern produces, such as the zeros before any choice.
-        return decodePackedRawReference(packed, packedBytes, width, height, tables, picture);
-    }
+    rowDecoderFor(cell)(upper, lower, bgr, groups);
+}
+
+bool decodePackedRaw(const uint8_t* packed, size_t packedBytes, int64_t width, int64_t height,
+                     CellLayout cell, const BgrRows& picture)
+{
     const std::optional<RawGeometry> geometry = fits(packedBytes, width, height, picture);
     if (!geometry) {
         return false;
     }
     const RawGeometry& g = *geometry;
+    const RowDecoder decodeRow = rowDecoderFor(cell);
     const int64_t groups = g.alignedWidth / kSamplesPerGroup;
     for (int64_t j = 0; j < picture.height; ++j) {
         const uint8_t* upper = packed + 2 * j * g.rowBytes;

@@ -16,7 +16,7 @@
 //
 //   Cells    Output pixel (i, j) is the 2 x 2 cell at raw columns 2i, 2i + 1 and
 //            rows 2j, 2j + 1, so the picture is A / 2 by H / 2; an odd last row
-//            has no partner and is not used. The Bayer tables name which cell
+//            has no partner and is not used. The cell layout names which cell
 //            sample is blue, red and the two greens.
 //   Values   Each 10-bit sample drops its two low bits before any arithmetic;
 //            green is the truncated mean of the two 8-bit greens. No black level,
@@ -28,10 +28,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bayer_pattern.h"
+#include "cell_layout.h"
 
 // A picture in the image buffer's layout: bottom-up rows of `stride` bytes.
-struct PictureView {
+struct BgrRows {
     uint8_t* pixels;
     int32_t width;
     int32_t height;
@@ -42,13 +42,17 @@ struct PictureView {
 // geometry is not decodable, `packedBytes` is below N, or the picture is not
 // exactly A / 2 by H / 2 with a stride of at least 3 * A / 2.
 bool decodePackedRaw(const uint8_t* packed, size_t packedBytes, int64_t width, int64_t height,
-                     const BayerTables& tables, const PictureView& picture);
+                     CellLayout cell, const BgrRows& picture);
 
-// The same decode written plainly from the format above, one table lookup per
-// colour. The fast path is checked against it.
+// The same decode written plainly from the format above, one sample at a time.
+// The fast path is checked against it.
 bool decodePackedRawReference(const uint8_t* packed, size_t packedBytes, int64_t width,
-                              int64_t height, const BayerTables& tables,
-                              const PictureView& picture);
+                              int64_t height, CellLayout cell, const BgrRows& picture);
+
+// One picture row of `groups` * 3 pixels from the raw rows `upper` and `lower`
+// (`groups` 8-byte groups each), with the fastest kernel the processor allows.
+void decodePackedRowPair(const uint8_t* upper, const uint8_t* lower, CellLayout cell,
+                         int64_t groups, uint8_t* bgr);
 
 // The six 10-bit samples of one 8-byte group.
 void unpackGroup(const uint8_t group[8], uint16_t samples[6]);

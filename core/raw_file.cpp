@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "bayer_pattern.h"
+#include "cell_layout.h"
 #include "conversion_settings.h"
 #include "raw_decoder.h"
 
@@ -19,7 +19,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 int CDIBBitmap_load(ImageDC dc, const char* path)
 {
-    if (!isDecodableGeometry(m_nWidth, m_nHeight)) {
+    if (!isDecodableGeometry(m_nWidth, m_nHeight) || patternName(m_nBayerType) == nullptr) {
         return 0;
     }
     const RawGeometry g = currentGeometry();
@@ -41,9 +41,9 @@ int CDIBBitmap_load(ImageDC dc, const char* path)
     if (!CDIBBitmap_create(dc, g.pictureWidth, g.pictureHeight, 24)) {
         return 0;
     }
-    const PictureView picture{m_pBmpData, m_nBmpWidth, m_nBmpHeight, m_nBmpStride};
-    return decodePackedRaw(input.get(), inputBytes, m_nWidth, m_nHeight, currentBayerTables(),
-                           picture)
+    const BgrRows picture{m_pBmpData, m_nBmpWidth, m_nBmpHeight, m_nBmpStride};
+    return decodePackedRaw(input.get(), inputBytes, m_nWidth, m_nHeight,
+                           cellLayoutFor(m_nBayerType), picture)
                ? 1
                : 0;
 }

@@ -1,8 +1,8 @@
 #include "test_chart.h"
 
-#include "bayer_pattern.h"
-#include "conversion_settings.h"
+#include "cell_layout.h"
 #include "raw_decoder.h"
+#include "raw_geometry.h"
 
 namespace {
 
@@ -65,13 +65,13 @@ ChartColour testChartColour(int32_t x, int32_t y, int32_t pictureWidth, int32_t 
 
 std::vector<uint8_t> buildTestChartRaw(int32_t rawWidth, int32_t rawHeight, int32_t bayerType)
 {
-    if (!isDecodableGeometry(rawWidth, rawHeight) || bayerType < 1 || bayerType >= kBayerItemCount) {
+    if (!isDecodableGeometry(rawWidth, rawHeight) || patternName(bayerType) == nullptr) {
         return {};
     }
     const RawGeometry g = rawGeometry(rawWidth, rawHeight);
     // The name lists the cell's colours row by row: upper left, upper right,
     // lower left, lower right.
-    const char* cell = bayerItems[bayerType];
+    const char* cell = patternName(bayerType);
     std::vector<uint8_t> packed(static_cast<size_t>(g.inputBytes));
     uint16_t samples[6];
     for (int32_t y = 0; y < rawHeight; ++y) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bmp_format.h"
 #include "bmp_writer.h"
 #include "fuzz_target.h"
 #include "image_buffer.h"

@@ -1,13 +1,14 @@
 // The fast decoder against the plain one on any bytes. The first four bytes
-// choose a small geometry and the tables, so every case stays small; the rest
-// is the packed data, often too short on purpose.
+// choose a small geometry, the pattern and the decoder's path, so every case
+// stays small; the rest is the packed data, often too short on purpose.
 #include <cstring>
 #include <vector>
 
-#include "bayer_pattern.h"
-#include "conversion_settings.h"
+#include "cell_layout.h"
 #include "fuzz_target.h"
 #include "raw_decoder.h"
+#include "raw_geometry.h"
+#include "vector_paths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -16,15 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const int64_t width = 1 + ((data[0] | data[1] << 8) % 300);
     const int64_t height = 1 + data[2] % 40;
-    // Pattern 0 gives the all-zero tables of "no pattern chosen yet"; 5..7
-    // give tables no pattern makes, decoded by the plain path alone.
-    BayerTables tables = bayerTablesFor(data[3] % 5);
-    if (data[3] % 8 >= 5) {
-        for (int k = 0; k < 3; ++k) {
-            tables.b[k] = (data[3] >> 3) % 12;
-            tables.r[k] = 11 - tables.b[k];
-        }
-    }
+    const CellLayout cell = cellLayoutFor(1 + data[3] % kPatternCount);
+    setVectorPathsEnabled((data[3] & 4) == 0);
     const uint8_t* packed = data + 4;
     const size_t packedBytes = size - 4;
 
@@ -32,13 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto pictureBytes = static_cast<size_t>(g.stride * g.pictureHeight);
     std::vector<uint8_t> fast(pictureBytes, 0xA5);
     std::vector<uint8_t> plain(pictureBytes, 0xA5);
-    const PictureView fastView{fast.data(), g.pictureWidth, g.pictureHeight, g.stride};
-    const PictureView plainView{plain.data(), g.pictureWidth, g.pictureHeight, g.stride};
+    const BgrRows fastView{fast.data(), g.pictureWidth, g.pictureHeight, g.stride};
+    const BgrRows plainView{plain.data(), g.pictureWidth, g.pictureHeight, g.stride};
 
     // Exact-size copies, so AddressSanitizer sees any read past N.
     std::vector<uint8_t> exact(packed, packed + packedBytes);
-    const bool fastOk = decodePackedRaw(exact.data(), exact.size(), width, height, tables, fastView);
-    const bool plainOk = decodePackedRawReference(exact.data(), exact.size(), width, height, tables, plainView);
+    const bool fastOk = decodePackedRaw(exact.data(), exact.size(), width, height, cell, fastView);
+    const bool plainOk = decodePackedRawReference(exact.data(), exact.size(), width, height, cell, plainView);
 
     const bool enough = height >= 2 && packedBytes >= static_cast<size_t>(g.inputBytes);
     FUZZ_CHECK(fastOk == enough);

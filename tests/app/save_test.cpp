@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <map>
 
+#include "bmp_format.h"
 #include "bmp_writer.h"
 #include "file_replace.h"
 #include "window_fixture.h"

@@ -19,8 +19,8 @@ TEST(TestChart, DecodesBackToItsChart)
         const RawGeometry g = rawGeometry(width, height);
         ASSERT_EQ(raw.size(), static_cast<size_t>(g.inputBytes));
         std::vector<uint8_t> pixels(static_cast<size_t>(g.stride * g.pictureHeight));
-        ASSERT_TRUE(decodePackedRaw(raw.data(), raw.size(), width, height, bayerTablesFor(pattern),
-                                    PictureView{pixels.data(), g.pictureWidth, g.pictureHeight, g.stride}));
+        ASSERT_TRUE(decodePackedRaw(raw.data(), raw.size(), width, height, cellLayoutFor(pattern),
+                                    BgrRows{pixels.data(), g.pictureWidth, g.pictureHeight, g.stride}));
         int mismatches = 0;
         for (int32_t y = 0; y < g.pictureHeight; ++y) {
             const uint8_t* line = &pixels[static_cast<size_t>((g.pictureHeight - 1 - y) * g.stride)];  // bottom-up

@@ -3,6 +3,7 @@
 #include "arguments.h"
 #include "bayer_pattern.h"
 #include "bmp_stream.h"
+#include "bmp_format.h"
 #include "bmp_writer.h"
 #include "conversion_settings.h"
 #include "converter_process.h"
@@ -62,7 +63,7 @@ TEST(WriteBmpInBands, GivesTheWholePictureForAnyBandSizeAndThreadCount)
             std::string reason;
             BandFailure failed = BandFailure::None;
             ASSERT_TRUE(writeBmpInBands(out, MemorySource(packed.data()), frame.width, frame.height,
-                                        bayerTablesFor(3), BandPlan{rows, threads}, &reason, &failed))
+                                        cellLayoutFor(3), BandPlan{rows, threads}, &reason, &failed))
                 << reason;
             ASSERT_TRUE(out.commit()) << out.reason();
             EXPECT_EQ(readFile(dir.file("banded.bmp")), expected) << rows << " rows per band, " << threads << " threads";

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "bmp_format.h"
 #include "bmp_writer.h"
 
 #if defined(_WIN32)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bayer_pattern.h"
+#include "bmp_format.h"
 #include "bmp_writer.h"
 #include "conversion_settings.h"
 #include "file_replace.h"

@@ -15,17 +15,17 @@ struct Decoded {
     std::vector<uint8_t> pixels;
 };
 
-using DecodeFunction = bool (*)(const uint8_t*, size_t, int64_t, int64_t, const BayerTables&,
-                                const PictureView&);
+using DecodeFunction = bool (*)(const uint8_t*, size_t, int64_t, int64_t, CellLayout,
+                                const BgrRows&);
 
 Decoded decode(DecodeFunction fn, const std::vector<uint8_t>& packed, int32_t width, int32_t height,
-               const BayerTables& tables)
+               CellLayout cell)
 {
     const RawGeometry g = rawGeometry(width, height);
     Decoded d;
     d.pixels.assign(static_cast<size_t>(g.stride * g.pictureHeight), 0);
-    const PictureView view{d.pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
-    d.ok = fn(packed.data(), packed.size(), width, height, tables, view);
+    const BgrRows view{d.pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
+    d.ok = fn(packed.data(), packed.size(), width, height, cell, view);
     return d;
 }
 
@@ -66,12 +66,12 @@ TEST(Decoder, WholePicturesMatchThePatternLetters)
             const RawFrame frame = randomFrame(size[0], size[1], seed++);
             const std::vector<uint8_t> packed = packFrame(frame);
             const std::vector<uint8_t> expected = expectedPicture(frame, pattern);
-            const BayerTables tables = bayerTablesFor(index);
+            const CellLayout cell = cellLayoutFor(index);
 
-            const Decoded fast = decode(decodePackedRaw, packed, size[0], size[1], tables);
+            const Decoded fast = decode(decodePackedRaw, packed, size[0], size[1], cell);
             ASSERT_TRUE(fast.ok);
             EXPECT_EQ(fast.pixels, expected);
-            const Decoded reference = decode(decodePackedRawReference, packed, size[0], size[1], tables);
+            const Decoded reference = decode(decodePackedRawReference, packed, size[0], size[1], cell);
             ASSERT_TRUE(reference.ok);
             EXPECT_EQ(reference.pixels, expected);
         }
@@ -86,7 +86,7 @@ TEST(Decoder, CellValuesOfKnownSamples)
     frame.at(1, 0) = 200;
     frame.at(0, 1) = 204;
     frame.at(1, 1) = 100;
-    Decoded d = decode(decodePackedRaw, packFrame(frame), 6, 2, bayerTablesFor(1));
+    Decoded d = decode(decodePackedRaw, packFrame(frame), 6, 2, cellLayoutFor(1));
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.pixels[0], 25);
     EXPECT_EQ(d.pixels[1], 50);
@@ -100,18 +100,18 @@ TEST(Decoder, ShortInputOrWrongPictureIsRefusedUntouched)
     const RawGeometry g = rawGeometry(12, 4);
     std::vector<uint8_t> pixels(static_cast<size_t>(g.stride * g.pictureHeight), 0xAB);
     const std::vector<uint8_t> untouched = pixels;
-    const BayerTables tables = bayerTablesFor(1);
+    const CellLayout cell = cellLayoutFor(1);
 
-    PictureView view{pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
-    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size() - 1, 12, 4, tables, view));
+    BgrRows view{pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size() - 1, 12, 4, cell, view));
     view.width = g.pictureWidth - 1;
-    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 4, tables, view));
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 4, cell, view));
     view = {pixels.data(), g.pictureWidth, g.pictureHeight + 1, g.stride};
-    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 4, tables, view));
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 4, cell, view));
     view = {pixels.data(), g.pictureWidth, g.pictureHeight, g.stride};
-    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 1, tables, view));
-    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 0, 4, tables, view));
-    EXPECT_FALSE(decodePackedRawReference(packed.data(), packed.size() - 1, 12, 4, tables, view));
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 12, 1, cell, view));
+    EXPECT_FALSE(decodePackedRaw(packed.data(), packed.size(), 0, 4, cell, view));
+    EXPECT_FALSE(decodePackedRawReference(packed.data(), packed.size() - 1, 12, 4, cell, view));
     EXPECT_EQ(pixels, untouched);
 }
 
