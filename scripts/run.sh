@@ -6,7 +6,9 @@
 # screenshot.
 #
 #   scripts/run.sh                    start the window
-#   scripts/run.sh --screenshot FILE  the virtual-display run, screenshot to FILE
+#   scripts/run.sh --screenshot FILE [FOLDED]
+#                                     the virtual-display run, screenshot to FILE
+#                                     and, with the panel folded, to FOLDED
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,10 +19,11 @@ bin=$root/build/windows/bin
 sample=$root/build/windows/samples/chart-1000x600-RGGB.raw
 
 # Plays the user's part on the current display: width, height, pattern, Browser
-# to the sample, View; then saves the window's picture. Positions are client
+# to the sample, View; then saves the window's picture, and with a second name
+# folds the panel away with "<" and saves it again. Positions are client
 # coordinates of the panel plus the window frame.
 demo() {
-    local shot=$1 window="" i
+    local shot=$1 folded=${2:-} window="" i
     scripts/wine-run.sh "$bin/Pixmora.exe" 2>/dev/null &
     local app=$!
     for i in $(seq 300); do
@@ -46,13 +49,18 @@ demo() {
     click 145 142
     sleep 1
     import -window "$window" "$shot"
+    if [ -n "$folded" ]; then
+        click 467 22
+        sleep 1
+        import -window "$window" "$folded"
+    fi
     wineserver -k
     wait "$app" 2>/dev/null || true
 }
 
 if [ "${1:-}" = "--screenshot" ]; then
     [ -n "${DISPLAY:-}" ] || { echo "--screenshot needs a display (run it under xvfb-run)" >&2; exit 2; }
-    demo "$(realpath -m "$2")"
+    demo "$(realpath -m "$2")" ${3:+"$(realpath -m "$3")"}
     exit 0
 fi
 
@@ -78,5 +86,5 @@ echo "No display: running the window on a virtual display instead."
 # A Wine session outlives its programs for a few seconds and keeps the display
 # it started with (none here); the window must start one on the virtual display.
 wineserver -w
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --screenshot "$shot"
-echo "Screenshot of the window with the sample viewed: $shot"
+xvfb-run -a -s "-screen 0 1024x768x24" "$0" --screenshot "$shot" "${shot%.png}-folded.png"
+echo "Screenshots of the window with the sample viewed: $shot, and with the panel folded: ${shot%.png}-folded.png"
