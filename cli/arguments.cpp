@@ -1,6 +1,7 @@
 #include "arguments.h"
 
 #include "cell_layout.h"
+#include "raw_frame.h"
 
 namespace {
 
@@ -19,14 +20,123 @@ Arguments usageError(std::string message)
     return a;
 }
 
-std::string rangeText(int32_t low, int32_t high)
+std::string rangeText(int64_t low, int64_t high)
 {
     return std::to_string(low) + " to " + std::to_string(high);
 }
 
+// A whole number option within [low, high], or the usage error's words.
+bool takeNumber(const std::string& name, const std::string& value, int64_t low, int64_t high,
+                int64_t* out, std::string* error)
+{
+    if (!parseDecimal(value, low, high, out)) {
+        *error = name + " '" + value + "' is not a whole number from " + rangeText(low, high);
+        return false;
+    }
+    return true;
+}
+
+// Stores one option's value; false with the usage error's words.
+bool takeValue(Arguments& a, const std::string& name, const std::string& value, std::string* error)
+{
+    int64_t n = 0;
+    if (name == "--width" || name == "--height") {
+        const bool width = name == "--width";
+        if (!takeNumber(name, value, width ? kMinWidth : kMinHeight, width ? kMaxWidth : kMaxHeight, &n, error)) {
+            return false;
+        }
+        (width ? a.width : a.height) = static_cast<int32_t>(n);
+    } else if (name == "--pattern") {
+        a.pattern = patternByName(value);
+        if (a.pattern == 0) {
+            *error = "--pattern '" + value + "' is not one of RGGB, GRBG, BGGR, GBRG";
+            return false;
+        }
+    } else if (name == "--layout") {
+        a.layout = layoutByName(value);
+        if (!a.layout) {
+            *error = "--layout '" + value + "' is not one of qcom10, mipi10, mipi12, mipi14, plain10, "
+                     "plain12, plain14, plain16, raw8";
+            return false;
+        }
+    } else if (name == "--stride") {
+        if (!takeNumber(name, value, 1, kMaxRowStride, &n, error)) {
+            return false;
+        }
+        a.stride = n;
+    } else if (name == "--offset") {
+        if (!takeNumber(name, value, 0, kMaxFrameOffset, &n, error)) {
+            return false;
+        }
+        a.offset = n;
+    } else if (name == "--scanlines") {
+        if (!takeNumber(name, value, kMinHeight, kMaxScanlines, &n, error)) {
+            return false;
+        }
+        a.scanlines = n;
+    } else if (name == "--frame") {
+        if (value == "all") {
+            a.frame = FrameChoice{true, 0};
+        } else if (takeNumber(name, value, 0, kMaxFrameIndex - 1, &n, error)) {
+            a.frame = FrameChoice{false, n};
+        } else {
+            *error = "--frame '" + value + "' is neither all nor a whole number from " +
+                     rangeText(0, kMaxFrameIndex - 1);
+            return false;
+        }
+    } else {  // --output
+        if (value.empty()) {
+            *error = "--output needs a file name";
+            return false;
+        }
+        a.output = value;
+    }
+    return true;
+}
+
+bool isValueOption(const std::string& name)
+{
+    for (const char* option : {"--width", "--height", "--pattern", "--output", "--layout", "--stride",
+                               "--offset", "--scanlines", "--frame"}) {
+        if (name == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the options alone already rule out, before any name is read.
+std::string conflictOf(const Arguments& a)
+{
+    if (a.inputs.empty()) {
+        return "no input file given";
+    }
+    if (!a.output.empty() && a.inputs.size() > 1) {
+        return "--output names the file for a single input, but " + std::to_string(a.inputs.size()) +
+               " inputs were given";
+    }
+    if (a.layout && a.width != 0) {
+        const char* name = layoutName(*a.layout);
+        if (layoutPictureWidth(*a.layout, a.width) == 0) {
+            return "--width " + std::to_string(a.width) + " is too narrow for " + name +
+                   ", which needs at least 2 samples a row";
+        }
+        const int64_t least = minimumRowBytes(*a.layout, a.width);
+        if (a.stride && *a.stride < least) {
+            return "--stride " + std::to_string(*a.stride) + " is less than the " + std::to_string(least) +
+                   " bytes a row of " + std::to_string(a.width) + " " + name + " samples needs";
+        }
+    }
+    if (a.scanlines && a.height != 0 && *a.scanlines < a.height) {
+        return "--scanlines " + std::to_string(*a.scanlines) + " is less than the height " +
+               std::to_string(a.height);
+    }
+    return {};
+}
+
 }  // namespace
 
-bool parseDecimal(const std::string& text, int32_t low, int32_t high, int32_t* value)
+bool parseDecimal(const std::string& text, int64_t low, int64_t high, int64_t* value)
 {
     if (text.empty()) {
         return false;
@@ -44,10 +154,9 @@ bool parseDecimal(const std::string& text, int32_t low, int32_t high, int32_t* v
     if (n < low) {
         return false;
     }
-    *value = static_cast<int32_t>(n);
+    *value = n;
     return true;
 }
-
 
 Arguments parseArguments(const std::vector<std::string>& args)
 {
@@ -62,64 +171,38 @@ Arguments parseArguments(const std::vector<std::string>& args)
         }
         if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
+        } else if (arg == "--help" || arg == "-h") {
             a.command = Command::Help;
             return a;
-        }
-        if (arg == "--version" || arg == "-V") {
+        } else if (arg == "--version" || arg == "-V") {
             a.command = Command::Version;
             return a;
-        }
-        if (arg == "--quiet" || arg == "-q") {
+        } else if (arg == "--quiet" || arg == "-q") {
             a.quiet = true;
-            continue;
-        }
-
-        const size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        if (name != "--width" && name != "--height" && name != "--pattern" && name != "--output") {
-            return usageError("unknown option '" + arg + "'");
-        }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
+        } else if (arg == "--dry-run") {
+            a.dryRun = true;
         } else {
-            return usageError(name + " needs a value");
-        }
-
-        if (name == "--width") {
-            if (!parseDecimal(value, kMinWidth, kMaxWidth, &a.width)) {
-                return usageError("--width '" + value + "' is not a whole number from " +
-                                  rangeText(kMinWidth, kMaxWidth));
+            const size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            if (!isValueOption(name)) {
+                return usageError("unknown option '" + arg + "'");
             }
-        } else if (name == "--height") {
-            if (!parseDecimal(value, kMinHeight, kMaxHeight, &a.height)) {
-                return usageError("--height '" + value + "' is not a whole number from " +
-                                  rangeText(kMinHeight, kMaxHeight));
+            std::string value;
+            if (equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return usageError(name + " needs a value");
             }
-        } else if (name == "--pattern") {
-            a.pattern = patternByName(value);
-            if (a.pattern == 0) {
-                return usageError("--pattern '" + value + "' is not one of RGGB, GRBG, BGGR, GBRG");
+            std::string error;
+            if (!takeValue(a, name, value, &error)) {
+                return usageError(error);
             }
-        } else {
-            if (value.empty()) {
-                return usageError("--output needs a file name");
-            }
-            a.output = value;
         }
     }
-
-    if (a.inputs.empty()) {
-        return usageError("no input file given");
-    }
-    if (!a.output.empty() && a.inputs.size() > 1) {
-        return usageError("--output names the file for a single input, but " +
-                          std::to_string(a.inputs.size()) + " inputs were given");
+    if (const std::string conflict = conflictOf(a); !conflict.empty()) {
+        return usageError(conflict);
     }
     return a;
 }
@@ -128,24 +211,41 @@ std::string usageText()
 {
     return "Usage: pixmora-convert [OPTIONS] RAW [RAW...]\n"
            "\n"
-           "Converts packed 10-bit Bayer dumps (six samples in every 8 bytes) into\n"
-           "24-bit BMP pictures of half the width and height, one pixel per 2 x 2 cell.\n"
-           "Each picture is written next to its input, the last three characters of\n"
-           "the input's path replaced by \"bmp\" (frame.raw -> frame.bmp).\n"
+           "Converts raw Bayer dumps into 24-bit BMP pictures of half the width and\n"
+           "height, one pixel per 2 x 2 cell. Each picture is written next to its\n"
+           "input, the input's extension replaced by .bmp (frame.raw -> frame.bmp).\n"
            "\n"
            "Options:\n"
-           "  --width W        raw width in samples, 1 to 16384\n"
+           "  --width W        raw width in samples, 1 to 16384 (2 to 16384 but for qcom10)\n"
            "  --height H       raw height in rows, 2 to 16384\n"
            "  --pattern P      Bayer pattern: RGGB, GRBG, BGGR or GBRG\n"
-           "  --output FILE    the BMP's name (a single input only)\n"
+           "  --layout NAME    how samples are packed (default qcom10):\n"
+           "                     qcom10   10-bit, 6 samples in 8 bytes\n"
+           "                     mipi10   10-bit, 4 samples in 5 bytes (MIPI RAW10)\n"
+           "                     mipi12   12-bit, 2 samples in 3 bytes (MIPI RAW12)\n"
+           "                     mipi14   14-bit, 4 samples in 7 bytes (MIPI RAW14)\n"
+           "                     plain10, plain12, plain14, plain16\n"
+           "                              one little-endian 16-bit word a sample\n"
+           "                     raw8     one byte a sample\n"
+           "  --stride BYTES   from one row's start to the next (default: the row's bytes)\n"
+           "  --offset BYTES   header bytes before the first frame (default 0)\n"
+           "  --scanlines ROWS rows from one frame's start to the next (default: the height)\n"
+           "  --frame K|all    convert frame K (from 0; default 0), or every frame, each\n"
+           "                   to its own file with -0000, -0001, ... before the extension\n"
+           "  --output FILE    the output's name (a single input only)\n"
+           "  --dry-run        print each input's settings and where they came from,\n"
+           "                   its frames and output name; write nothing\n"
            "  -q, --quiet      print nothing for converted files\n"
            "  -h, --help       show this text and exit\n"
            "  -V, --version    show the version and exit\n"
            "  --               treat every later argument as a file name\n"
            "\n"
-           "Without --width/--height or --pattern, each input's file name supplies\n"
-           "them when it carries exactly one <W>x<H> token and exactly one pattern\n"
-           "name as whole tokens, e.g. frame_4000x3000_RGGB.raw. Options always win.\n"
+           "Without the options, each input's file name supplies them from whole tokens\n"
+           "in any case: <W>x<H>, w[W], h[H], stride[S], scanline[R], a layout name\n"
+           "alone or after raw (mipi10, RAWMIPI14, rawplain16, the extension too) and\n"
+           "a pattern name, e.g. frame_4000x3000_RGGB.raw or\n"
+           "IMG_w[4096]_h[3072]_stride[7168]_scanline[3072]_RGGB.RAWMIPI14.\n"
+           "Options always win; a name giving two values for one setting gives none.\n"
            "\n"
            "Exit status: 0 all converted, 1 some input failed (the others are still\n"
            "converted), 2 usage error (nothing written).\n";

@@ -3,25 +3,43 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "raw_layout.h"
+
 // Wider than the window's panel on purpose: large sensors and small crops.
-constexpr int32_t kMinWidth = 1;
+constexpr int32_t kMinWidth = 1;  // qcom10; every other layout needs a whole cell, 2
 constexpr int32_t kMaxWidth = 16384;
 constexpr int32_t kMinHeight = 2;  // one row pair, the smallest picture
 constexpr int32_t kMaxHeight = 16384;
 
 enum class Command { Convert, Help, Version, UsageError };
 
+// Which frames of each input to convert.
+struct FrameChoice {
+    bool all = false;   // every frame the file holds, each to its own file
+    int64_t index = 0;  // the one frame, when !all
+};
+
 struct Arguments {
     Command command = Command::UsageError;
-    std::string error;           // one line, when command is UsageError
-    int32_t width = 0;           // 0: take it from each input's name
-    int32_t height = 0;          // 0: take it from each input's name
-    int32_t pattern = 0;         // pattern 1..4 (cell_layout.h); 0: from each name
-    std::string output;          // empty: derive from each input's path
+    std::string error;  // one line, when command is UsageError
+
+    // Unset: from each input's name, else the default.
+    std::optional<RawLayout> layout;
+    int32_t width = 0;    // 0: from each input's name
+    int32_t height = 0;   // 0: from each input's name
+    int32_t pattern = 0;  // pattern 1..4 (cell_layout.h); 0: from each name
+    std::optional<int64_t> stride;
+    std::optional<int64_t> offset;
+    std::optional<int64_t> scanlines;
+    std::optional<FrameChoice> frame;
+
+    std::string output;  // empty: derive from each input's path
     bool quiet = false;
+    bool dryRun = false;
     std::vector<std::string> inputs;
 };
 
@@ -33,7 +51,7 @@ Arguments parseArguments(const std::vector<std::string>& args);
 // Reads a decimal number that must make up the whole text and lie within
 // [low, high]. Returns false for anything else, including signs, spaces and
 // numbers too large for any integer type.
-bool parseDecimal(const std::string& text, int32_t low, int32_t high, int32_t* value);
+bool parseDecimal(const std::string& text, int64_t low, int64_t high, int64_t* value);
 
 // The --help text.
 std::string usageText();

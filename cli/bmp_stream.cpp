@@ -8,7 +8,6 @@
 #include "band_pipeline.h"
 #include "bmp_format.h"
 #include "raw_geometry.h"
-#include "raw_decoder.h"
 
 namespace {
 
@@ -21,13 +20,13 @@ constexpr unsigned kMaxThreads = 4;
 
 }  // namespace
 
-BandPlan planBands(int32_t width, int32_t height)
+BandPlan planBands(const FrameGeometry& frame)
 {
-    const RawGeometry g = rawGeometry(width, height);
+    const int64_t stride = pictureStride(framePictureWidth(frame));
     BandPlan plan;
-    plan.rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / std::max<int64_t>(1, g.stride)));
+    plan.rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / std::max<int64_t>(1, stride)));
     const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
-    const int64_t worthwhile = g.inputBytes / kInputBytesPerThread + 1;
+    const int64_t worthwhile = frame.stride * frame.height / kInputBytesPerThread + 1;
     plan.threads = static_cast<unsigned>(std::min<int64_t>({hardware, kMaxThreads, worthwhile}));
     return plan;
 }
@@ -57,13 +56,15 @@ std::vector<BandBuffers> makeBuffers(unsigned wanted, size_t inputBytes, size_t 
 
 }  // namespace
 
-bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
+bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
                      CellLayout cell, const BandPlan& plan, std::string* reason, BandFailure* failure)
 {
     *failure = BandFailure::Write;
-    const RawGeometry g = rawGeometry(width, height);
+    const int32_t width = framePictureWidth(frame);
+    const int32_t pictureRows = framePictureHeight(frame);
+    const int64_t stride = pictureStride(width);
     uint8_t header[kBmpHeaderBytes];
-    if (!buildBmpHeader(g.pictureWidth, g.pictureHeight, g.stride, header)) {
+    if (!buildBmpHeader(width, pictureRows, stride, header)) {
         *reason = "the picture is too large for a BMP file";
         return false;
     }
@@ -72,12 +73,15 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
         return false;
     }
 
-    const int32_t pictureRows = g.pictureHeight;
+    // A band of n picture rows reads 2n raw rows: every byte from the first
+    // row's start to the last row's samples, padding between them included.
     const int32_t rowsPerBand = std::clamp(plan.rowsPerBand, 1, pictureRows);
     const int32_t bands = (pictureRows + rowsPerBand - 1) / rowsPerBand;
+    const int64_t rowBytes = minimumRowBytes(frame.layout, frame.width);
+    const auto bandInput = [&](int32_t rows) { return (int64_t{2} * rows - 1) * frame.stride + rowBytes; };
     const unsigned wanted = std::clamp<unsigned>(plan.threads, 1, static_cast<unsigned>(bands));
-    std::vector<BandBuffers> buffers = makeBuffers(wanted, static_cast<size_t>(g.rowBytes * 2 * rowsPerBand),
-                                                   static_cast<size_t>(rowsPerBand * g.stride));
+    std::vector<BandBuffers> buffers = makeBuffers(wanted, static_cast<size_t>(bandInput(rowsPerBand)),
+                                                   static_cast<size_t>(rowsPerBand * stride));
     if (buffers.empty()) {
         *reason = "not enough memory";
         *failure = BandFailure::Memory;
@@ -91,21 +95,21 @@ bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t wid
         BandBuffers& own = buffers[worker];
         const int32_t rows = rowsOf(band);
         const int32_t topRow = pictureRows - band * rowsPerBand - rows;  // counted from the top
-        const auto bytes = static_cast<size_t>(g.rowBytes * 2 * rows);
-        const uint8_t* packed =
-            source.rows(static_cast<uint64_t>(g.rowBytes * 2 * topRow), bytes, own.input.data(), why);
-        if (packed == nullptr) {
+        const int64_t at = frameStart(frame, k) + int64_t{2} * topRow * frame.stride;
+        const uint8_t* raw = source.rows(static_cast<uint64_t>(at), static_cast<size_t>(bandInput(rows)),
+                                         own.input.data(), why);
+        if (raw == nullptr) {
             return false;
         }
-        if (!decodePackedRaw(packed, bytes, width, int64_t{2} * rows, cell,
-                             BgrRows{own.picture.data(), g.pictureWidth, rows, g.stride})) {
-            *why = "the decoder refused a band of the picture";
-            return false;
+        for (int32_t j = 0; j < rows; ++j) {
+            const uint8_t* upper = raw + int64_t{2} * j * frame.stride;
+            decodeFrameRowPair(frame, upper, upper + frame.stride, cell,
+                               own.picture.data() + (rows - 1 - j) * stride);
         }
         return true;
     };
     const auto deliver = [&](int32_t band, unsigned worker, std::string* why) {
-        if (!out.write(buffers[worker].picture.data(), static_cast<size_t>(rowsOf(band) * g.stride))) {
+        if (!out.write(buffers[worker].picture.data(), static_cast<size_t>(rowsOf(band) * stride))) {
             *why = out.reason();
             return false;
         }

@@ -1,4 +1,4 @@
-// Writes the BMP of a packed dump without ever holding the whole dump or the
+// Writes the BMP of a raw frame without ever holding the whole dump or the
 // whole picture: the picture is made in bands of rows on several threads,
 // each reading its band's raw rows, decoding them and writing the band as
 // soon as the bands before it are written. The bytes are the window's, from
@@ -17,6 +17,7 @@
 
 #include "cell_layout.h"
 #include "file_replace.h"
+#include "raw_frame.h"
 
 // Where the packed rows of a band come from.
 class PackedSource {
@@ -50,14 +51,13 @@ struct BandPlan {
 // Bands of about 128 KB, which stay in the cache together with their raw
 // rows (larger bands were measurably slower); a second thread only when the
 // dump is large enough to repay starting it.
-BandPlan planBands(int32_t width, int32_t height);
+BandPlan planBands(const FrameGeometry& frame);
 
 // What a failed writeBmpInBands could not do.
 enum class BandFailure { None, Read, Write, Memory };
 
-// Writes the whole BMP file (header and rows) of the W x H dump whose N bytes
-// `source` gives. False with the reason when a read or write fails or there is
-// not memory for even one band; `failure` says which.
-bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, int32_t width, int32_t height,
-                     CellLayout cell, const BandPlan& plan, std::string* reason,
-                     BandFailure* failure);
+// Writes the whole BMP file (header and rows) of frame k of the dump that
+// `source` gives, which must hold it. False with the reason when a read or
+// write fails or there is not memory for even one band; `failure` says which.
+bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
+                     CellLayout cell, const BandPlan& plan, std::string* reason, BandFailure* failure);

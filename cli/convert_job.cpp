@@ -4,14 +4,14 @@
 #include <memory>
 #include <new>
 
-#include "cell_layout.h"
 #include "bmp_stream.h"
-#include "bmp_format.h"
-#include "raw_geometry.h"
-#include "name_geometry.h"
+#include "cell_layout.h"
 #include "file_replace.h"
+#include "name_geometry.h"
 
 namespace {
+
+constexpr const char* kPictureExtension = ".bmp";
 
 std::string joinAlternatives(const std::vector<std::string>& words)
 {
@@ -25,10 +25,209 @@ std::string joinAlternatives(const std::vector<std::string>& words)
     return text;
 }
 
-std::string dimensionText(int32_t width, int32_t height)
+std::string dimensionText(int64_t width, int64_t height)
 {
     return std::to_string(width) + "x" + std::to_string(height);
 }
+
+// A setting from the option when given, else from the name when it gives one.
+template <typename T>
+bool settle(bool optionGiven, T option, const NameValue& name, T* value, Source* from)
+{
+    if (optionGiven) {
+        *value = option;
+        *from = Source::Option;
+        return true;
+    }
+    if (name.given()) {
+        *value = static_cast<T>(name.value);
+        *from = Source::Name;
+        return true;
+    }
+    return false;
+}
+
+// Width and height from the options, else from the name; what is missing or
+// out of range goes to `problems`.
+void settleSize(const Arguments& args, const NameSettings& name, JobPlan* plan,
+                std::vector<std::string>* problems)
+{
+    Job& job = plan->job;
+    std::vector<std::string> missing;
+    std::vector<std::string> options;
+    int64_t width = 0;
+    int64_t height = 0;
+    if (!settle<int64_t>(args.width != 0, args.width, name.width, &width, &job.widthFrom)) {
+        missing.push_back("width");
+        options.push_back("--width");
+    }
+    if (!settle<int64_t>(args.height != 0, args.height, name.height, &height, &job.heightFrom)) {
+        missing.push_back("height");
+        options.push_back("--height");
+    }
+    const std::string advice = "pass " + joinAlternatives(options);
+    if (!missing.empty()) {
+        std::string words = joinAlternatives(missing) + " unknown: " + advice +
+                            ", or name the file with one <W>x<H> token";
+        if (name.width.distinct > 1 || name.height.distinct > 1) {
+            words += " (its name gives more than one)";
+        }
+        problems->push_back(words);
+        plan->sizeUnknown = true;
+        return;
+    }
+    const int64_t leastWidth = job.frame.layout == RawLayout::Qcom10 ? kMinWidth : 2;
+    if (width < leastWidth || width > kMaxWidth || height < kMinHeight || height > kMaxHeight) {
+        const bool named = job.widthFrom == Source::Name || job.heightFrom == Source::Name;
+        problems->push_back(std::string(named ? "the name's geometry " : "the geometry ") +
+                            dimensionText(width, height) + " is outside width " +
+                            std::to_string(leastWidth) + " to " + std::to_string(kMaxWidth) + ", height " +
+                            std::to_string(kMinHeight) + " to " + std::to_string(kMaxHeight) +
+                            (job.frame.layout == RawLayout::Qcom10 ? "" : std::string(" for ") +
+                                                                              layoutName(job.frame.layout)) +
+                            "; pass --width and --height");
+        return;
+    }
+    job.frame.width = static_cast<int32_t>(width);
+    job.frame.height = static_cast<int32_t>(height);
+}
+
+// The pattern from the option, else from the name's pattern token.
+void settlePattern(const Arguments& args, const NameSettings& name, Job* job,
+                   std::vector<std::string>* problems)
+{
+    if (settle(args.pattern != 0, args.pattern, name.pattern, &job->pattern, &job->patternFrom)) {
+        return;
+    }
+    std::string words = "pattern unknown: pass --pattern, or name the file with one of RGGB, GRBG, "
+                        "BGGR, GBRG as a whole token";
+    if (name.pattern.distinct > 1) {
+        words += " (its name gives more than one)";
+    }
+    problems->push_back(words);
+}
+
+// Stride and scanlines from the options, else the name, else the tightest
+// packing; checked against the settled width and height.
+void settleRows(const Arguments& args, const NameSettings& name, Job* job,
+                std::vector<std::string>* problems)
+{
+    FrameGeometry& f = job->frame;
+    const int64_t least = minimumRowBytes(f.layout, f.width);
+    if (!settle(args.stride.has_value(), args.stride.value_or(0), name.stride, &f.stride, &job->strideFrom)) {
+        f.stride = least;
+    }
+    if (!settle(args.scanlines.has_value(), args.scanlines.value_or(0), name.scanlines, &f.scanlines,
+                &job->scanlinesFrom)) {
+        f.scanlines = f.height;
+    }
+    if (args.offset) {
+        f.offset = *args.offset;
+        job->offsetFrom = Source::Option;
+    }
+    if (f.stride < least || f.stride > kMaxRowStride) {
+        problems->push_back("stride " + std::to_string(f.stride) + " is not from the " + std::to_string(least) +
+                            " bytes a row of " + std::to_string(f.width) + " " + layoutName(f.layout) +
+                            " samples needs to " + std::to_string(kMaxRowStride));
+    }
+    if (f.scanlines < f.height || f.scanlines > kMaxScanlines) {
+        problems->push_back("scanlines " + std::to_string(f.scanlines) + " is not from the height " +
+                            std::to_string(f.height) + " to " + std::to_string(kMaxScanlines));
+    }
+}
+
+}  // namespace
+
+const char* sourceName(Source source)
+{
+    switch (source) {
+    case Source::Option: return "option";
+    case Source::Name: return "name";
+    default: return "default";
+    }
+}
+
+std::string withExtension(const std::string& name, const std::string& extension)
+{
+    const size_t slash = name.find_last_of("/\\");
+    const size_t dot = name.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? name.substr(0, dot) : name) + extension;
+}
+
+std::string frameOutputName(const std::string& output, int64_t k)
+{
+    char number[32];
+    std::snprintf(number, sizeof number, "-%04lld", static_cast<long long>(k));
+    const size_t slash = output.find_last_of("/\\");
+    const size_t dot = output.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return output + number;
+    }
+    return output.substr(0, dot) + number + output.substr(dot);
+}
+
+JobPlan planJob(const Arguments& args, const std::string& input)
+{
+    JobPlan plan;
+    Job& job = plan.job;
+    job.input = input;
+    const NameSettings name = settingsFromName(input);
+
+    std::vector<std::string> problems;
+    if (!settle(args.layout.has_value(), args.layout.value_or(RawLayout::Qcom10), name.layout,
+                &job.frame.layout, &job.layoutFrom)) {
+        job.frame.layout = RawLayout::Qcom10;
+    }
+    settleSize(args, name, &plan, &problems);
+    settlePattern(args, name, &job, &problems);
+    if (problems.empty()) {
+        settleRows(args, name, &job, &problems);
+    }
+    if (args.frame) {
+        job.frames = *args.frame;
+        job.framesFrom = Source::Option;
+    }
+    job.output = args.output.empty() ? withExtension(input, kPictureExtension) : args.output;
+
+    plan.ok = problems.empty();
+    for (size_t i = 0; i < problems.size(); ++i) {
+        plan.reason += (i > 0 ? "; " : "") + problems[i];
+    }
+    return plan;
+}
+
+std::string describeJob(const Job& job, int64_t fileBytes)
+{
+    const FrameGeometry& f = job.frame;
+    const auto line = [](const char* what, const std::string& value, Source from) {
+        return std::string("  ") + what + std::string(11 - std::char_traits<char>::length(what), ' ') + value +
+               " (" + sourceName(from) + ")\n";
+    };
+    std::string text = job.input + "\n";
+    text += line("layout", layoutName(f.layout), job.layoutFrom);
+    text += line("width", std::to_string(f.width), job.widthFrom);
+    text += line("height", std::to_string(f.height), job.heightFrom);
+    text += line("pattern", patternName(job.pattern), job.patternFrom);
+    text += line("stride", std::to_string(f.stride) + " bytes", job.strideFrom);
+    text += line("offset", std::to_string(f.offset) + " bytes", job.offsetFrom);
+    text += line("scanlines", std::to_string(f.scanlines), job.scanlinesFrom);
+    const int64_t held = fileBytes < 0 ? 0 : framesHeld(f, fileBytes);
+    std::string frames = (fileBytes < 0 ? std::string("unknown, the file cannot be read")
+                                        : std::to_string(held) + " in " + std::to_string(fileBytes) + " bytes") +
+                         "; converting " +
+                         (job.frames.all ? std::string("all") : "frame " + std::to_string(job.frames.index));
+    text += line("frames", frames, job.framesFrom);
+    if (!job.frames.all) {
+        text += "  output     " + job.output + "\n";
+    } else if (held > 0) {
+        text += "  output     " + frameOutputName(job.output, 0) +
+                (held > 1 ? " to " + frameOutputName(job.output, held - 1) : "") + "\n";
+    }
+    return text;
+}
+
+namespace {
 
 class FileSource : public PackedSource {
 public:
@@ -43,169 +242,113 @@ private:
     const InputFile& file_;
 };
 
-JobResult failure(std::string reason)
+JobResult failure(JobResult r, std::string reason)
 {
-    JobResult r;
+    r.ok = false;
     r.reason = std::move(reason);
     return r;
 }
 
-}  // namespace
-
-namespace {
-
-// Width and height from the options, else from the name's one <W>x<H> token;
-// what is missing or out of range goes to `problems`.
-void settleSize(const NameSettings& name, Job* job, std::vector<std::string>* problems)
+// A pipe or device gives its bytes once and in order, but pictures want rows
+// in any order: such inputs are read whole, up to `limit` bytes.
+bool readStream(InputFile& file, int64_t limit, std::vector<uint8_t>* bytes, std::string* reason)
 {
-    std::vector<std::string> missing;
-    std::vector<std::string> options;
-    if (job->width == 0) {
-        missing.push_back("width");
-        options.push_back("--width");
-    }
-    if (job->height == 0) {
-        missing.push_back("height");
-        options.push_back("--height");
-    }
-    if (missing.empty()) {
-        return;
-    }
-    const std::string advice = "pass " + joinAlternatives(options);
-    if (name.sizeTokens != 1) {
-        std::string words = joinAlternatives(missing) + " unknown: " + advice +
-                            ", or name the file with one <W>x<H> token";
-        if (name.sizeTokens > 1) {
-            words += " (it has " + std::to_string(name.sizeTokens) + ")";
+    constexpr size_t kChunk = size_t{1} << 20;
+    while (static_cast<int64_t>(bytes->size()) < limit) {
+        const size_t have = bytes->size();
+        const size_t want = static_cast<size_t>(std::min<int64_t>(kChunk, limit - static_cast<int64_t>(have)));
+        bytes->resize(have + want);
+        size_t got = 0;
+        if (!file.readUpTo(bytes->data() + have, want, &got, reason)) {
+            return false;
         }
-        problems->push_back(words);
-        return;
+        bytes->resize(have + got);
+        if (got < want) {
+            break;
+        }
     }
-    const int32_t w = job->width != 0 ? job->width : name.width;
-    const int32_t h = job->height != 0 ? job->height : name.height;
-    if (w < kMinWidth || w > kMaxWidth || h < kMinHeight || h > kMaxHeight) {
-        problems->push_back("the name's geometry " + dimensionText(name.width, name.height) +
-                            " is outside width " + std::to_string(kMinWidth) + " to " +
-                            std::to_string(kMaxWidth) + ", height " + std::to_string(kMinHeight) +
-                            " to " + std::to_string(kMaxHeight) + "; " + advice);
-        return;
-    }
-    job->width = w;
-    job->height = h;
+    return true;
 }
 
-// The pattern from the option, else from the name's one pattern token.
-void settlePattern(const NameSettings& name, Job* job, std::vector<std::string>* problems)
+std::string shortText(const Job& job, int64_t has, int64_t k)
 {
-    if (job->pattern != 0) {
-        return;
-    }
-    if (name.patternTokens == 1) {
-        job->pattern = name.pattern;
-        return;
-    }
-    std::string words = "pattern unknown: pass --pattern, or name the file with one of RGGB, GRBG, "
-                        "BGGR, GBRG as a whole token";
-    if (name.patternTokens > 1) {
-        words += " (it has " + std::to_string(name.patternTokens) + ")";
-    }
-    problems->push_back(words);
+    const FrameGeometry& f = job.frame;
+    return "too short (has " + std::to_string(has) + " bytes; " + std::to_string(f.width) + " x " +
+           std::to_string(f.height) +
+           (f.layout == RawLayout::Qcom10 ? "" : std::string(" ") + layoutName(f.layout)) +
+           (k > 0 ? ", frame " + std::to_string(k) + "," : "") + " needs " + std::to_string(frameEnd(f, k)) + ")";
 }
 
-}  // namespace
-
-JobPlan planJob(const Arguments& args, const std::string& input)
+// Frame k to its own BMP.
+bool writeFrame(const Job& job, const PackedSource& source, int64_t k, const std::string& output,
+                const std::vector<FileIdentity>& inputs, std::string* reason)
 {
-    JobPlan plan;
-    Job& job = plan.job;
-    job.input = input;
-    job.width = args.width;
-    job.height = args.height;
-    job.pattern = args.pattern;
-
-    std::vector<std::string> problems;
-    const NameSettings name = settingsFromName(input);
-    settleSize(name, &job, &problems);
-    settlePattern(name, &job, &problems);
-
-    job.output = args.output.empty() ? bmpNameFor(input) : args.output;
-    if (job.output.empty()) {
-        problems.push_back("the name is too short to make the BMP's name from; pass --output");
+    if (const auto target = fileIdentity(output.c_str())) {
+        if (std::find(inputs.begin(), inputs.end(), *target) != inputs.end()) {
+            *reason = "output " + output + " is an input file; refusing to overwrite it (pass --output)";
+            return false;
+        }
     }
-
-    plan.ok = problems.empty();
-    for (size_t i = 0; i < problems.size(); ++i) {
-        plan.reason += (i > 0 ? "; " : "") + problems[i];
+    ReplacingFile out(output);
+    if (!out.open()) {
+        *reason = "output " + output + " not writable (" + out.reason() + ")";
+        return false;
     }
-    return plan;
+    std::string why;
+    BandFailure failed = BandFailure::None;
+    if (!writeBmpInBands(out, source, job.frame, k, cellLayoutFor(job.pattern), planBands(job.frame), &why,
+                         &failed)) {
+        switch (failed) {
+        case BandFailure::Read: *reason = "cannot read (" + why + ")"; break;
+        case BandFailure::Memory: *reason = "not enough memory to convert it"; break;
+        default: *reason = "output " + output + " not writable (" + why + ")"; break;
+        }
+        return false;
+    }
+    if (!out.commit()) {
+        *reason = "output " + output + " not writable (" + out.reason() + ")";
+        return false;
+    }
+    return true;
 }
-
-namespace {
 
 JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
 {
-    if (const auto target = fileIdentity(job.output.c_str())) {
-        if (std::find(inputs.begin(), inputs.end(), *target) != inputs.end()) {
-            return failure("output " + job.output +
-                           " is an input file; refusing to overwrite it (pass --output)");
-        }
-    }
-
-    const RawGeometry g = rawGeometry(job.width, job.height);
-    const auto needed = static_cast<size_t>(g.inputBytes);
+    JobResult r;
     std::string reason;
     InputFile file;
     if (!file.open(job.input.c_str(), &reason)) {
-        return failure("cannot open (" + reason + ")");
+        return failure(r, "cannot open (" + reason + ")");
     }
-
-    // A pipe or device gives its bytes once and in order, but the BMP wants
-    // the last rows first: those inputs are read whole.
-    std::unique_ptr<uint8_t[]> whole;
-    uint64_t available = file.size();
+    const int64_t first = job.frames.all ? 0 : job.frames.index;
+    std::vector<uint8_t> whole;
+    auto available = static_cast<int64_t>(file.size());
     if (!file.seekable()) {
-        whole.reset(new (std::nothrow) uint8_t[needed]);
-        if (!whole) {
-            return failure("not enough memory to read " + std::to_string(needed) + " bytes");
+        if (!readStream(file, job.frames.all ? INT64_MAX : frameEnd(job.frame, first), &whole, &reason)) {
+            return failure(r, "cannot read (" + reason + ")");
         }
-        size_t got = 0;
-        if (!file.readUpTo(whole.get(), needed, &got, &reason)) {
-            return failure("cannot read (" + reason + ")");
-        }
-        available = got;
+        available = static_cast<int64_t>(whole.size());
     }
-    if (available < needed) {
-        return failure("too short (has " + std::to_string(available) + " bytes; " +
-                       std::to_string(job.width) + " x " + std::to_string(job.height) +
-                       " needs " + std::to_string(needed) + ")");
+    const int64_t held = framesHeld(job.frame, available);
+    if (held <= first) {
+        return failure(r, shortText(job, available, first));
+    }
+    const int64_t last = job.frames.all ? held - 1 : first;
+    if (file.seekable()) {
+        file.willRead(static_cast<uint64_t>(frameEnd(job.frame, last)));
     }
 
-    if (file.seekable()) {
-        file.willRead(needed);
-    }
     const FileSource fromFile(file);
-    const MemorySource fromMemory(whole.get());
-    const PackedSource& source = whole ? static_cast<const PackedSource&>(fromMemory) : fromFile;
-    ReplacingFile out(job.output);
-    BandFailure failed = BandFailure::None;
-    if (!out.open()) {
-        return failure("output " + job.output + " not writable (" + out.reason() + ")");
-    }
-    if (!writeBmpInBands(out, source, job.width, job.height, cellLayoutFor(job.pattern),
-                         planBands(job.width, job.height), &reason, &failed)) {
-        switch (failed) {
-        case BandFailure::Read: return failure("cannot read (" + reason + ")");
-        case BandFailure::Memory: return failure("not enough memory to convert it");
-        default: return failure("output " + job.output + " not writable (" + reason + ")");
+    const MemorySource fromMemory(whole.data());
+    const PackedSource& source = file.seekable() ? static_cast<const PackedSource&>(fromFile) : fromMemory;
+    for (int64_t k = first; k <= last; ++k) {
+        const std::string output = job.frames.all ? frameOutputName(job.output, k) : job.output;
+        if (!writeFrame(job, source, k, output, inputs, &reason)) {
+            return failure(r, reason);
         }
+        r.written.push_back({output, framePictureWidth(job.frame), framePictureHeight(job.frame)});
     }
-    if (!out.commit()) {
-        return failure("output " + job.output + " not writable (" + out.reason() + ")");
-    }
-    JobResult r;
     r.ok = true;
-    r.pictureWidth = g.pictureWidth;
-    r.pictureHeight = g.pictureHeight;
     return r;
 }
 
@@ -218,6 +361,6 @@ JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
     try {
         return convert(job, inputs);
     } catch (const std::bad_alloc&) {
-        return failure("not enough memory to convert it");
+        return failure(JobResult{}, "not enough memory to convert it");
     }
 }

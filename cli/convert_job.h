@@ -1,4 +1,4 @@
-// One input dump to one BMP, with a reason a user can act on when it fails.
+// One input dump to its pictures, with a reason a user can act on when it fails.
 #pragma once
 
 #include <cstdint>
@@ -7,36 +7,71 @@
 
 #include "arguments.h"
 #include "platform_file.h"
+#include "raw_frame.h"
 
-// The settings and output name of one input, options first, then its name.
+// Where a setting of a job came from, as --dry-run tells it.
+enum class Source { Option, Name, Default };
+
+const char* sourceName(Source source);
+
+// The settings and output name of one input: options first, then its name,
+// then the defaults.
 struct Job {
     std::string input;
-    std::string output;
-    int32_t width = 0;
-    int32_t height = 0;
+    std::string output;  // the single frame's; --frame all numbers it
+    FrameGeometry frame;
     int32_t pattern = 0;  // pattern 1..4 (cell_layout.h)
+    FrameChoice frames;
+
+    Source layoutFrom = Source::Default;
+    Source widthFrom = Source::Default;
+    Source heightFrom = Source::Default;
+    Source strideFrom = Source::Default;
+    Source offsetFrom = Source::Default;
+    Source scanlinesFrom = Source::Default;
+    Source patternFrom = Source::Default;
+    Source framesFrom = Source::Default;
 };
 
 struct JobPlan {
     bool ok = false;
+    bool sizeUnknown = false;  // width or height unknown: the file's size may tell
     Job job;
     std::string reason;  // when !ok: what is missing and what to pass
 };
 
-// Settles one input's geometry, pattern and output name without touching the
-// file system. The output is --output, or the input path with its last three
-// characters replaced by "bmp", as the window names it.
+// Settles one input's settings and output name without touching the file
+// system.
 JobPlan planJob(const Arguments& args, const std::string& input);
+
+// The name a picture takes: `name` with the extension of its file name (what
+// follows the last dot after the last folder separator) replaced by
+// `extension`, or `extension` added when it has none.
+std::string withExtension(const std::string& name, const std::string& extension);
+
+// The name of frame k's picture when every frame is converted: -0000 ... before
+// the extension.
+std::string frameOutputName(const std::string& output, int64_t k);
+
+struct FramePicture {
+    std::string output;
+    int32_t width = 0;
+    int32_t height = 0;
+};
 
 struct JobResult {
     bool ok = false;
-    int32_t pictureWidth = 0;
-    int32_t pictureHeight = 0;
-    std::string reason;  // when !ok
+    std::vector<FramePicture> written;  // in frame order, also before a failure
+    std::string reason;                 // when !ok
 };
 
-// Converts with the core's decoder and BMP header, so the BMP is byte for
-// byte the window's Save after its View. `inputs` are the identities of every input of the batch: an output
-// that names one of them is refused. On failure no BMP is created and an older
-// one at the output path is left as it was.
+// Converts with the core's decoders and BMP header, so a qcom10 BMP is byte for
+// byte the window's Save after its View. `inputs` are the identities of every
+// input of the batch: an output that names one of them is refused. A failed
+// frame creates no file and leaves an older one at its name as it was.
 JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs);
+
+// The lines --dry-run prints for a planned job: its settings with their
+// sources, the frames a file of `fileBytes` bytes holds (-1: unknown) and the
+// outputs.
+std::string describeJob(const Job& job, int64_t fileBytes);

@@ -1,5 +1,5 @@
-// pixmora-convert: converts packed 10-bit Bayer dumps to BMP files from the
-// command line, byte for byte as the window's View and Save would.
+// pixmora-convert: converts raw Bayer dumps to pictures from the command line;
+// a qcom10 dump's BMP is byte for byte the window's View and Save.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -8,6 +8,7 @@
 #include "arguments.h"
 #include "convert_job.h"
 #include "platform_file.h"
+#include "size_guess.h"
 
 namespace {
 
@@ -59,6 +60,31 @@ private:
     std::chrono::steady_clock::time_point drawn_;
 };
 
+// The size of a regular file, or -1.
+int64_t fileBytes(const std::string& path)
+{
+    InputFile file;
+    std::string reason;
+    return file.open(path.c_str(), &reason) && file.seekable() ? static_cast<int64_t>(file.size()) : -1;
+}
+
+// For an input whose size is unknown: what its file's size fits.
+std::string sizeHint(const JobPlan& plan)
+{
+    if (!plan.sizeUnknown) {
+        return {};
+    }
+    const int64_t bytes = fileBytes(plan.job.input);
+    if (bytes < 0) {
+        return {};
+    }
+    const std::optional<RawLayout> layout =
+        plan.job.layoutFrom == Source::Default ? std::nullopt : std::optional<RawLayout>(plan.job.frame.layout);
+    const std::string fits = sizeFits(bytes, layout);
+    return "; its " + std::to_string(bytes) + " bytes fit " +
+           (fits.empty() ? std::string("none of the common sensor geometries") : fits);
+}
+
 void reportFailure(Progress& progress, const std::string& input, const std::string& reason)
 {
     progress.erase();
@@ -93,28 +119,32 @@ int main(int argc, char** argv)
         }
     }
 
-    Progress progress(args.inputs.size() >= kProgressFromInputs &&
-                      isTerminal(stderr));
+    Progress progress(args.inputs.size() >= kProgressFromInputs && !args.dryRun && isTerminal(stderr));
     size_t failures = 0;
     for (size_t i = 0; i < args.inputs.size(); ++i) {
         const std::string& input = args.inputs[i];
         progress.show(i, args.inputs.size(), input);
         const JobPlan plan = planJob(args, input);
         if (!plan.ok) {
-            reportFailure(progress, input, plan.reason);
+            reportFailure(progress, input, plan.reason + sizeHint(plan));
             ++failures;
+            continue;
+        }
+        if (args.dryRun) {
+            std::fputs(describeJob(plan.job, fileBytes(input)).c_str(), stdout);
             continue;
         }
         const JobResult result = runJob(plan.job, inputIdentities);
+        if (!args.quiet) {
+            progress.erase();
+            for (const FramePicture& picture : result.written) {
+                std::printf("%s -> %s %dx%d\n", input.c_str(), picture.output.c_str(), picture.width,
+                            picture.height);
+            }
+        }
         if (!result.ok) {
             reportFailure(progress, input, result.reason);
             ++failures;
-            continue;
-        }
-        if (!args.quiet) {
-            progress.erase();
-            std::printf("%s -> %s %dx%d\n", input.c_str(), plan.job.output.c_str(),
-                        result.pictureWidth, result.pictureHeight);
         }
     }
     progress.erase();

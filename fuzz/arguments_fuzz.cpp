@@ -1,12 +1,14 @@
 // The converter's argument parsing and file-name rules on any arguments: NUL
 // bytes in the input separate the arguments. Whatever is given, a parse that
-// says Convert must hold only settings the converter can honour.
+// says Convert, and every job planned from it, must hold only settings the
+// converter can honour.
 #include <string>
 #include <vector>
 
 #include "arguments.h"
 #include "fuzz_target.h"
-#include "name_geometry.h"
+#include "cell_layout.h"
+#include "convert_job.h"
 
 namespace {
 
@@ -55,19 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     for (const std::string& arg : args) {
-        int32_t value = -1;
+        int64_t value = -1;
         if (parseDecimal(arg, kMinWidth, kMaxWidth, &value)) {
             FUZZ_CHECK(wholeDecimal(arg));
             FUZZ_CHECK(value >= kMinWidth && value <= kMaxWidth);
             FUZZ_CHECK(std::stoll(arg) == value);
         }
-        const NameSettings name = settingsFromName(arg);
-        FUZZ_CHECK(name.sizeTokens >= 0 && name.patternTokens >= 0);
-        if (name.sizeTokens == 1) {
-            FUZZ_CHECK(name.width >= 0 && name.height >= 0);
-        }
-        if (name.patternTokens == 1) {
-            FUZZ_CHECK(name.pattern >= 1 && name.pattern <= 4);
+        // Whatever a name says, a job planned from it reads only frames that
+        // can be read.
+        if (parsed.command == Command::Convert) {
+            const JobPlan plan = planJob(parsed, arg);
+            if (plan.ok) {
+                FUZZ_CHECK(isReadableFrame(plan.job.frame));
+                FUZZ_CHECK(patternName(plan.job.pattern) != nullptr);
+                FUZZ_CHECK(!plan.job.output.empty());
+            }
         }
     }
     return 0;

@@ -62,8 +62,10 @@ TEST(WriteBmpInBands, GivesTheWholePictureForAnyBandSizeAndThreadCount)
             ASSERT_TRUE(out.open());
             std::string reason;
             BandFailure failed = BandFailure::None;
-            ASSERT_TRUE(writeBmpInBands(out, MemorySource(packed.data()), frame.width, frame.height,
-                                        cellLayoutFor(3), BandPlan{rows, threads}, &reason, &failed))
+            const FrameGeometry geometry{RawLayout::Qcom10, frame.width, frame.height,
+                                         minimumRowBytes(RawLayout::Qcom10, frame.width), 0, frame.height};
+            ASSERT_TRUE(writeBmpInBands(out, MemorySource(packed.data()), geometry, 0, cellLayoutFor(3),
+                                        BandPlan{rows, threads}, &reason, &failed))
                 << reason;
             ASSERT_TRUE(out.commit()) << out.reason();
             EXPECT_EQ(readFile(dir.file("banded.bmp")), expected) << rows << " rows per band, " << threads << " threads";
