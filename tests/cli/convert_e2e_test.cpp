@@ -90,19 +90,20 @@ TEST(Converter, TakesEachInputsSettingsFromItsNameInOneMixedBatch)
     writeFile(dir.file("12x4_GRBG/box2x_xRGGB_RGGB10_12x.raw"), readFile(dir.file("c_12x4.raw")));
     const std::string size = "width and height unknown: pass --width and --height, or name the file with one <W>x<H> "
                              "token", pattern = "pattern unknown: pass --pattern, or name the file with one of RGGB, "
-                                                "GRBG, BGGR, GBRG as a whole token";
+                                                "GRBG, BGGR, GBRG as a whole token",
+                      more = " (its name gives more than one)", fits = "; its 64 bytes fit none of the common sensor geometries";
     EXPECT_EQ(runConverter({"a_24x8_RGGB.raw", "c_12x4.raw", "d_2x2_4x4_RGGB_bggr.raw", "e_4294967297x00004_RGGB.raw",
                             "12x4_GRBG/box2x_xRGGB_RGGB10_12x.raw", "b-30X6-gbrg.raw10"},
                            dir.path()),
-              (ConverterRun{1, "a_24x8_RGGB.raw -> a_24x8_RGGB.bmp 12x4\nb-30X6-gbrg.raw10 -> b-30X6-gbrg.rabmp 15x3\n",
+              (ConverterRun{1, "a_24x8_RGGB.raw -> a_24x8_RGGB.bmp 12x4\nb-30X6-gbrg.raw10 -> b-30X6-gbrg.bmp 15x3\n",
                             failed("c_12x4.raw", pattern) +
-                                failed("d_2x2_4x4_RGGB_bggr.raw", size + " (it has 2); " + pattern + " (it has 2)") +
-                                failed("e_4294967297x00004_RGGB.raw", "the name's geometry 2147483647x4 is outside "
+                                failed("d_2x2_4x4_RGGB_bggr.raw", size + more + "; " + pattern + more + fits) +
+                                failed("e_4294967297x00004_RGGB.raw", "the name's geometry 4294967297x4 is outside "
                                        "width 1 to 16384, height 2 to 16384; pass --width and --height") +
-                                failed("12x4_GRBG/box2x_xRGGB_RGGB10_12x.raw", size + "; " + pattern) +
+                                failed("12x4_GRBG/box2x_xRGGB_RGGB10_12x.raw", size + "; " + pattern + fits) +
                                 "pixmora-convert: 4 of 6 inputs failed\n"}));
     EXPECT_EQ(readFile(dir.file("a_24x8_RGGB.bmp")), a);
-    EXPECT_EQ(readFile(dir.file("b-30X6-gbrg.rabmp")), b);
+    EXPECT_EQ(readFile(dir.file("b-30X6-gbrg.bmp")), b);
     EXPECT_EQ(filesIn(dir.path()).size(), 9u) << "no BMP for a failed input";
 
     // A given option applies to every input, over the names' own settings, and
