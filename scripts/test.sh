@@ -44,6 +44,9 @@ valgrind --quiet --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=de
 echo "== fuzz: every target briefly"
 scripts/fuzz.sh 15
 
+echo "== packages: zip and installer under Wine, Debian package"
+scripts/test-packages.sh
+
 echo "== lint"
 scripts/lint.sh
 
