@@ -1,9 +1,12 @@
 // Decoding the largest geometry the panel accepts, against the memory floor:
-// a memcpy of as many bytes as the decoder reads and writes.
+// a memcpy of as many bytes as the decoder reads and writes. Every other raw
+// layout is decoded at the same geometry row pair by row pair, as a converter
+// does, each against its own floor, on its vector path and on its scalar path.
 //
-//   build/native/bin/pixmora-bench [--benchmark_format=json]
+//   build/native/bin/pixmora-bench [--benchmark_format=json] [--benchmark_filter=...]
 //
-// Prints "decode / floor" on stderr after the runs.
+// Prints "decode / floor" on stderr after the runs, and for each layout its
+// ratio to its floor and its time per picture pixel against qcom10's.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -16,8 +19,12 @@
 
 #include "bayer_pattern.h"
 #include "conversion_settings.h"
+#include "cell_layout.h"
 #include "image_buffer.h"
+#include "layout_decoder.h"
 #include "raw_decoder.h"
+#include "raw_layout.h"
+#include "vector_paths.h"
 
 namespace {
 
@@ -79,6 +86,83 @@ void BM_MemoryFloor(benchmark::State& state)
 BENCHMARK(BM_Decode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MemoryFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// One layout's dump of random bytes and its bottom-up picture. Only the last
+// layout asked for is kept: all of them together would take half a gigabyte.
+struct LayoutFixture {
+    RawLayout layout = RawLayout::Qcom10;
+    int64_t rowBytes = 0;
+    int32_t pictureWidth = 0;
+    int32_t pictureHeight = kHeight / 2;
+    int64_t stride = 0;
+    std::vector<uint8_t> input;
+    std::vector<uint8_t> picture;
+};
+
+LayoutFixture& layoutFixture(RawLayout layout)
+{
+    static LayoutFixture f;
+    if (f.input.empty() || f.layout != layout) {
+        f.layout = layout;
+        f.rowBytes = minimumRowBytes(layout, kWidth);
+        f.pictureWidth = layoutPictureWidth(layout, kWidth);
+        f.stride = pictureStride(f.pictureWidth);
+        f.input.assign(static_cast<size_t>(f.rowBytes * kHeight), 0);
+        std::mt19937 random(7);
+        for (auto& b : f.input) {
+            b = static_cast<uint8_t>(random());
+        }
+        f.picture.assign(static_cast<size_t>(f.stride * f.pictureHeight), 0);
+    }
+    return f;
+}
+
+void decodeLayout(benchmark::State& state, RawLayout layout, bool vector)
+{
+    LayoutFixture& f = layoutFixture(layout);
+    const CellLayout cell = cellLayoutFor(1);
+    setVectorPathsEnabled(vector);
+    for (auto _ : state) {
+        for (int32_t j = 0; j < f.pictureHeight; ++j) {
+            const uint8_t* upper = f.input.data() + 2 * j * f.rowBytes;
+            uint8_t* out = f.picture.data() + (f.pictureHeight - 1 - j) * f.stride;
+            benchmark::DoNotOptimize(decodeRowPair(layout, upper, upper + f.rowBytes, cell, f.pictureWidth, out));
+        }
+        benchmark::ClobberMemory();
+    }
+    setVectorPathsEnabled(true);
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.input.size()));
+}
+
+void layoutFloor(benchmark::State& state, RawLayout layout)
+{
+    const LayoutFixture& f = layoutFixture(layout);
+    const size_t bytes = f.input.size() + f.picture.size();
+    std::vector<uint8_t> source(bytes, 1);
+    std::vector<uint8_t> target(bytes, 0);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(f.input.size()));
+}
+
+void registerLayoutBenchmarks()
+{
+    for (int32_t i = 0; i < kRawLayoutCount; ++i) {
+        const auto layout = static_cast<RawLayout>(i);
+        if (layout == RawLayout::Qcom10) {
+            continue;  // BM_Decode above
+        }
+        const std::string name = layoutName(layout);
+        benchmark::RegisterBenchmark(("Layout/" + name).c_str(), decodeLayout, layout, true)
+            ->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(("LayoutScalar/" + name).c_str(), decodeLayout, layout, false)
+            ->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(("LayoutFloor/" + name).c_str(), layoutFloor, layout)
+            ->Unit(benchmark::kMillisecond)->UseRealTime();
+    }
+}
+
 // Passes everything to the reporter the flags chose, keeping each benchmark's
 // real time per iteration for the ratio.
 class RatioReporter : public benchmark::BenchmarkReporter {
@@ -101,14 +185,38 @@ public:
 
     void printRatio() const
     {
-        const auto decode = times_.find("BM_Decode");
-        const auto floor = times_.find("BM_MemoryFloor");
-        if (decode != times_.end() && floor != times_.end() && floor->second > 0) {
-            std::fprintf(stderr, "decode / floor = %.2f\n", decode->second / floor->second);
+        const double decode = timeOf("BM_Decode");
+        const double floor = timeOf("BM_MemoryFloor");
+        if (decode > 0 && floor > 0) {
+            std::fprintf(stderr, "decode / floor = %.2f\n", decode / floor);
+        }
+        // Picture pixels of qcom10 (7404 / 2 columns) and of the others (7399 / 2).
+        const double qcom10PerPixel = decode / (layoutPictureWidth(RawLayout::Qcom10, kWidth) * (kHeight / 2.0));
+        const double pixels = layoutPictureWidth(RawLayout::Raw8, kWidth) * (kHeight / 2.0);
+        for (int32_t i = 0; i < kRawLayoutCount; ++i) {
+            const std::string name = layoutName(static_cast<RawLayout>(i));
+            const double layout = timeOf("Layout/" + name);
+            const double scalar = timeOf("LayoutScalar/" + name);
+            const double layoutFloor = timeOf("LayoutFloor/" + name);
+            if (layout <= 0 || layoutFloor <= 0) {
+                continue;
+            }
+            std::fprintf(stderr, "%-8s decode / floor = %.2f, per pixel / qcom10's = %.2f", name.c_str(),
+                         layout / layoutFloor, qcom10PerPixel > 0 ? layout / pixels / qcom10PerPixel : 0.0);
+            if (scalar > 0) {
+                std::fprintf(stderr, ", scalar / vector = %.2f", scalar / layout);
+            }
+            std::fprintf(stderr, "\n");
         }
     }
 
 private:
+    double timeOf(const std::string& name) const
+    {
+        const auto found = times_.find(name);
+        return found == times_.end() ? 0.0 : found->second;
+    }
+
     std::unique_ptr<benchmark::BenchmarkReporter> inner_;
     std::map<std::string, double> times_;
 };
@@ -122,6 +230,7 @@ int main(int argc, char** argv)
         json = json || std::strcmp(argv[i], "--benchmark_format=json") == 0;
     }
     benchmark::Initialize(&argc, argv);
+    registerLayoutBenchmarks();
     std::unique_ptr<benchmark::BenchmarkReporter> inner;
     if (json) {
         inner = std::make_unique<benchmark::JSONReporter>();

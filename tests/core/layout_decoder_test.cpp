@@ -49,7 +49,7 @@ std::vector<uint8_t> expectedPicture(const Frame& f, int32_t bits, const std::st
         for (size_t x = 0; x + 1 < static_cast<size_t>(f.width); x += 2) {
             unsigned blue = 0, greens = 0, red = 0;
             for (size_t cell = 0; cell < 4; ++cell) {
-                const unsigned value = f.samples[y + cell / 2][x + cell % 2] >> (bits - 8);
+                const unsigned value = static_cast<unsigned>(f.samples[y + cell / 2][x + cell % 2]) >> (bits - 8);
                 switch (pattern[cell]) {
                 case 'R': red = value; break;
                 case 'B': blue = value; break;
