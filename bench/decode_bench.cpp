@@ -123,7 +123,7 @@ void decodeLayout(benchmark::State& state, RawLayout layout, bool vector)
     setVectorPathsEnabled(vector);
     for (auto _ : state) {
         for (int32_t j = 0; j < f.pictureHeight; ++j) {
-            const uint8_t* upper = f.input.data() + 2 * j * f.rowBytes;
+            const uint8_t* upper = f.input.data() + int64_t{2} * j * f.rowBytes;
             uint8_t* out = f.picture.data() + (f.pictureHeight - 1 - j) * f.stride;
             benchmark::DoNotOptimize(decodeRowPair(layout, upper, upper + f.rowBytes, cell, f.pictureWidth, out));
         }

@@ -1,5 +1,7 @@
 #include "layout_decoder.h"
 
+#include <cstddef>
+
 #include "vector_paths.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -37,8 +39,9 @@ inline unsigned top8(const uint8_t* row, int32_t k)
 {
     constexpr TopBits kTop = topBitsOf(L);
     if constexpr (kTop.words && kTop.wordShift > 0) {
-        const unsigned word = row[2 * k] | static_cast<unsigned>(row[2 * k + 1]) << 8;
-        return word >> (8 - kTop.wordShift) & 0xFF;
+        const uint8_t* word = row + 2 * static_cast<ptrdiff_t>(k);
+        const unsigned value = word[0] | static_cast<unsigned>(word[1]) << 8;
+        return value >> (8 - kTop.wordShift) & 0xFF;
     } else {
         return row[topByte(kTop, k)];
     }
@@ -171,7 +174,8 @@ __attribute__((target("ssse3"))) inline void storeInterleaved(__m128i blue, __m1
     const __m128i out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blue, loadBytes(kInterleave.mask[V][0])),
                                                   _mm_shuffle_epi8(green, loadBytes(kInterleave.mask[V][1]))),
                                      _mm_shuffle_epi8(red, loadBytes(kInterleave.mask[V][2])));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + 16 * V), out);
+    constexpr ptrdiff_t kAt = ptrdiff_t{16} * V;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + kAt), out);
 }
 
 template <RawLayout L, bool RedEven>
@@ -179,6 +183,7 @@ __attribute__((target("ssse3"))) void decodeRowSsse3(const uint8_t* redRow, cons
                                                      int32_t pixels, uint8_t* bgr)
 {
     constexpr int32_t kStepBytes = StepPlanOf<L>::kPlan.stepBytes;
+    constexpr ptrdiff_t kStepOutput = ptrdiff_t{3} * kStepPixels;
     const __m128i one = _mm_set1_epi8(1);
     int32_t done = 0;
     for (; done + kStepPixels <= pixels; done += kStepPixels) {
@@ -197,7 +202,7 @@ __attribute__((target("ssse3"))) void decodeRowSsse3(const uint8_t* redRow, cons
         storeInterleaved<2>(blue, green, red, bgr);
         redRow += kStepBytes;
         blueRow += kStepBytes;
-        bgr += 3 * kStepPixels;
+        bgr += kStepOutput;
     }
     decodeRowScalar<L, RedEven>(redRow, blueRow, pixels - done, bgr);
 }

@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const int32_t drop = layoutInfo(layout).sampleBits - 8;
     const auto top = [&](CellPosition p, int32_t i) {
-        return static_cast<unsigned>(samples[p / 2][static_cast<size_t>(2 * i + p % 2)] >> drop);
+        return static_cast<unsigned>(samples[p / 2][2 * static_cast<size_t>(i) + static_cast<size_t>(p % 2)] >> drop);
     };
     std::vector<uint8_t> expected;
     for (int32_t i = 0; i < pixels; ++i) {
