@@ -114,6 +114,10 @@ constexpr StepPlan stepPlanOf(RawLayout layout)
 template <RawLayout L>
 struct StepPlanOf {
     static constexpr StepPlan kPlan = stepPlanOf(L);
+    // A step reads only its own bytes, which a row holding its pixels holds;
+    // shifted words are loaded whole.
+    static_assert(kPlan.at[1][kPlan.loads - 1] + 16 <= kPlan.stepBytes, "a load past the step");
+    static_assert(!topBitsOf(L).words || kPlan.at[1][1] % 2 == 0, "a word split between loads");
 };
 
 // pshufb controls that interleave blue, green and red planes of 16 pixels into
