@@ -1,5 +1,7 @@
 #include "layout_decoder.h"
 
+#include <cstddef>
+
 #include "vector_paths.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -37,8 +39,9 @@ inline unsigned top8(const uint8_t* row, int32_t k)
 {
     constexpr TopBits kTop = topBitsOf(L);
     if constexpr (kTop.words && kTop.wordShift > 0) {
-        const unsigned word = row[2 * k] | static_cast<unsigned>(row[2 * k + 1]) << 8;
-        return word >> (8 - kTop.wordShift) & 0xFF;
+        const uint8_t* word = row + 2 * static_cast<ptrdiff_t>(k);
+        const unsigned value = word[0] | static_cast<unsigned>(word[1]) << 8;
+        return value >> (8 - kTop.wordShift) & 0xFF;
     } else {
         return row[topByte(kTop, k)];
     }
@@ -111,6 +114,10 @@ constexpr StepPlan stepPlanOf(RawLayout layout)
 template <RawLayout L>
 struct StepPlanOf {
     static constexpr StepPlan kPlan = stepPlanOf(L);
+    // A step reads only its own bytes, which a row holding its pixels holds;
+    // shifted words are loaded whole.
+    static_assert(kPlan.at[1][kPlan.loads - 1] + 16 <= kPlan.stepBytes, "a load past the step");
+    static_assert(!topBitsOf(L).words || kPlan.at[1][1] % 2 == 0, "a word split between loads");
 };
 
 // pshufb controls that interleave blue, green and red planes of 16 pixels into
@@ -162,11 +169,25 @@ __attribute__((target("ssse3"))) inline void splitStep(const uint8_t* row, __m12
     *odd = _mm_unpackhi_epi64(halves[0], halves[1]);
 }
 
+// Output vector V of the 48 bytes of 16 pixels. Spelled out per vector: as a
+// loop the compiler kept the planes on the stack.
+template <int32_t V>
+__attribute__((target("ssse3"))) inline void storeInterleaved(__m128i blue, __m128i green, __m128i red,
+                                                              uint8_t* bgr)
+{
+    const __m128i out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blue, loadBytes(kInterleave.mask[V][0])),
+                                                  _mm_shuffle_epi8(green, loadBytes(kInterleave.mask[V][1]))),
+                                     _mm_shuffle_epi8(red, loadBytes(kInterleave.mask[V][2])));
+    constexpr ptrdiff_t kAt = ptrdiff_t{16} * V;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + kAt), out);
+}
+
 template <RawLayout L, bool RedEven>
 __attribute__((target("ssse3"))) void decodeRowSsse3(const uint8_t* redRow, const uint8_t* blueRow,
                                                      int32_t pixels, uint8_t* bgr)
 {
     constexpr int32_t kStepBytes = StepPlanOf<L>::kPlan.stepBytes;
+    constexpr ptrdiff_t kStepOutput = ptrdiff_t{3} * kStepPixels;
     const __m128i one = _mm_set1_epi8(1);
     int32_t done = 0;
     for (; done + kStepPixels <= pixels; done += kStepPixels) {
@@ -180,17 +201,12 @@ __attribute__((target("ssse3"))) void decodeRowSsse3(const uint8_t* redRow, cons
         // pavgb rounds up; taking back the odd sum's carry truncates.
         const __m128i green = _mm_sub_epi8(_mm_avg_epu8(green1, green2),
                                            _mm_and_si128(_mm_xor_si128(green1, green2), one));
-        const __m128i planes[3] = {blue, green, red};
-        for (int32_t v = 0; v < 3; ++v) {
-            __m128i out = _mm_setzero_si128();
-            for (int32_t colour = 0; colour < 3; ++colour) {
-                out = _mm_or_si128(out, _mm_shuffle_epi8(planes[colour], loadBytes(kInterleave.mask[v][colour])));
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + 16 * v), out);
-        }
+        storeInterleaved<0>(blue, green, red, bgr);
+        storeInterleaved<1>(blue, green, red, bgr);
+        storeInterleaved<2>(blue, green, red, bgr);
         redRow += kStepBytes;
         blueRow += kStepBytes;
-        bgr += 3 * kStepPixels;
+        bgr += kStepOutput;
     }
     decodeRowScalar<L, RedEven>(redRow, blueRow, pixels - done, bgr);
 }

@@ -44,7 +44,7 @@ void unpackGroup(const uint8_t* g, uint16_t* s)
         s[0] = g[0];
     } else {
         constexpr unsigned kMask = (1u << kRawLayouts[static_cast<int32_t>(L)].sampleBits) - 1;
-        s[0] = static_cast<uint16_t>((g[0] | g[1] << 8) & kMask);
+        s[0] = static_cast<uint16_t>((g[0] | static_cast<unsigned>(g[1]) << 8) & kMask);
     }
 }
 

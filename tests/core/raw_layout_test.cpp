@@ -17,19 +17,21 @@ constexpr RawLayout kAllLayouts[] = {
 
 TEST(RawLayoutNames, ExactNamesInAnyCaseOnly)
 {
-    for (RawLayout layout : kAllLayouts) {
-        EXPECT_EQ(layoutByName(layoutName(layout)), layout);
-    }
     const struct {
         const char* name;
         std::optional<RawLayout> layout;
     } cases[] = {
-        {"MIPI10", RawLayout::Mipi10}, {"Plain16", RawLayout::Plain16}, {"QCOM10", RawLayout::Qcom10},
-        {"rAW8", RawLayout::Raw8},     {"mipi", std::nullopt},          {"mipi100", std::nullopt},
-        {"raw8 ", std::nullopt},       {"", std::nullopt},              {"plain8", std::nullopt},
+        {"QCOM10", RawLayout::Qcom10},   {"mipi10", RawLayout::Mipi10},   {"Mipi12", RawLayout::Mipi12},
+        {"MIPI14", RawLayout::Mipi14},   {"plain10", RawLayout::Plain10}, {"pLain12", RawLayout::Plain12},
+        {"PLAIN14", RawLayout::Plain14}, {"Plain16", RawLayout::Plain16}, {"rAW8", RawLayout::Raw8},
+        {"mipi", std::nullopt},          {"mipi100", std::nullopt},       {"raw8 ", std::nullopt},
+        {"", std::nullopt},              {"plain8", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(layoutByName(c.name), c.layout) << c.name;
+        if (c.layout) {
+            EXPECT_EQ(layoutByName(layoutName(*c.layout)), c.layout);
+        }
     }
 }
 
@@ -40,22 +42,21 @@ TEST(RawLayoutGeometry, PictureWidthTakesWholeCells)
         int32_t width;
         int32_t pictureWidth;
     } cases[] = {
-        {RawLayout::Qcom10, 1, 3},   {RawLayout::Qcom10, 7, 6},      {RawLayout::Qcom10, 7399, 3702},
-        {RawLayout::Mipi10, 7399, 3699}, {RawLayout::Raw8, 2, 1},    {RawLayout::Plain16, 3, 1},
-        {RawLayout::Mipi14, 1, 0},   {RawLayout::Mipi12, 0, 0},
+        {RawLayout::Qcom10, 1, 3},       {RawLayout::Qcom10, 7, 6}, {RawLayout::Qcom10, 7399, 3702},
+        {RawLayout::Mipi10, 7399, 3699}, {RawLayout::Raw8, 2, 1},   {RawLayout::Plain16, 3, 1},
+        {RawLayout::Mipi14, 1, 0},       {RawLayout::Mipi12, 0, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(layoutPictureWidth(c.layout, c.width), c.pictureWidth) << layoutName(c.layout) << " " << c.width;
     }
-    EXPECT_EQ(minimumRowBytes(RawLayout::Plain16, 16384), 32768);  // 64-bit at the converter's widest
-    EXPECT_EQ(minimumRowBytes(RawLayout::Mipi14, INT32_MAX), int64_t{536870912} * 7);
+    EXPECT_EQ(minimumRowBytes(RawLayout::Mipi14, INT32_MAX), int64_t{536870912} * 7);  // past 2^31
 }
 
-// Random full-precision samples back from packed rows, every width up to three
-// groups past 32 (each remainder of every group size) and the widest panel row.
-// The row and the samples are exactly as long as needed, so the sanitizer build
-// sees a read or write past either; the packer's own group arithmetic checks
-// minimumRowBytes.
+// Random full-precision samples back from packed rows at every width to 50
+// (each remainder of every group size, several groups deep) and the widest
+// panel row. Rows are exactly as long as needed, so the sanitizer build sees a
+// read past one; a guard after the samples catches a write past them. The
+// packer's own group arithmetic checks minimumRowBytes.
 TEST(RawLayoutUnpack, EverySampleExactAtEveryWidth)
 {
     std::vector<int32_t> widths(50);
@@ -72,9 +73,11 @@ TEST(RawLayoutUnpack, EverySampleExactAtEveryWidth)
             }
             const std::vector<uint8_t> row = packLayoutRow(layout, samples, random);
             EXPECT_EQ(minimumRowBytes(layout, width), static_cast<int64_t>(row.size()));
-            std::vector<uint16_t> unpacked(static_cast<size_t>(width));
+            std::vector<uint16_t> unpacked(samples.size() + 8, 0xBEEF);
+            std::vector<uint16_t> expected = samples;
+            expected.resize(unpacked.size(), 0xBEEF);
             unpackRow(layout, row.data(), width, unpacked.data());
-            ASSERT_EQ(unpacked, samples);
+            ASSERT_EQ(unpacked, expected);
         }
     }
 }

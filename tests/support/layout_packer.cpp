@@ -1,7 +1,5 @@
 #include "layout_packer.h"
 
-#include <stdexcept>
-
 namespace {
 
 struct Packing {
@@ -10,21 +8,9 @@ struct Packing {
     int32_t groupBytes;
 };
 
-Packing packingOf(RawLayout layout)
-{
-    switch (layout) {
-    case RawLayout::Qcom10: return {10, 6, 8};
-    case RawLayout::Mipi10: return {10, 4, 5};
-    case RawLayout::Mipi12: return {12, 2, 3};
-    case RawLayout::Mipi14: return {14, 4, 7};
-    case RawLayout::Plain10: return {10, 1, 2};
-    case RawLayout::Plain12: return {12, 1, 2};
-    case RawLayout::Plain14: return {14, 1, 2};
-    case RawLayout::Plain16: return {16, 1, 2};
-    case RawLayout::Raw8: return {8, 1, 1};
-    }
-    throw std::invalid_argument("no such layout");
-}
+// In enum order: qcom10, mipi10, mipi12, mipi14, plain10, plain12, plain14, plain16, raw8.
+constexpr Packing kPackings[] = {{10, 6, 8},  {10, 4, 5},  {12, 2, 3},  {14, 4, 7}, {10, 1, 2},
+                                 {12, 1, 2}, {14, 1, 2}, {16, 1, 2}, {8, 1, 1}};
 
 void putLittleEndian(uint64_t value, int32_t bytes, std::vector<uint8_t>& out)
 {
@@ -37,50 +23,37 @@ void putLittleEndian(uint64_t value, int32_t bytes, std::vector<uint8_t>& out)
 
 int32_t packedSampleBits(RawLayout layout)
 {
-    return packingOf(layout).bits;
+    return kPackings[static_cast<size_t>(layout)].bits;
 }
 
 std::vector<uint8_t> packLayoutRow(RawLayout layout, const std::vector<uint16_t>& samples, std::mt19937& noise)
 {
-    const Packing p = packingOf(layout);
+    const Packing p = kPackings[static_cast<size_t>(layout)];
+    const auto groupSamples = static_cast<size_t>(p.groupSamples);
     std::vector<uint16_t> s = samples;
-    while (s.size() % static_cast<size_t>(p.groupSamples) != 0) {
+    while (s.size() % groupSamples != 0) {
         s.push_back(static_cast<uint16_t>(noise() & ((1u << p.bits) - 1)));
     }
     std::vector<uint8_t> out;
-    for (size_t g = 0; g < s.size(); g += static_cast<size_t>(p.groupSamples)) {
+    for (size_t g = 0; g < s.size(); g += groupSamples) {
         const uint16_t* v = &s[g];
-        uint64_t low = 0;  // the low pieces of the mipi layouts
-        switch (layout) {
-        case RawLayout::Qcom10: {
+        if (layout == RawLayout::Qcom10) {
             uint64_t bits = static_cast<uint64_t>(noise() & 0xF) << 60;
-            for (int j = 0; j < 6; ++j) {
+            for (size_t j = 0; j < 6; ++j) {
                 bits |= static_cast<uint64_t>(v[j]) << (10 * j);
             }
             putLittleEndian(bits, 8, out);
-            break;
-        }
-        case RawLayout::Mipi10:
-        case RawLayout::Mipi14: {
+        } else if (p.groupSamples > 1) {
+            // mipi: each sample's high byte, then its low pieces side by side, sample 0 lowest.
             const int32_t lowBits = p.bits - 8;
-            for (int k = 0; k < 4; ++k) {
+            uint64_t low = 0;
+            for (size_t k = 0; k < groupSamples; ++k) {
                 out.push_back(static_cast<uint8_t>(v[k] >> lowBits));
-                low |= static_cast<uint64_t>(v[k] & ((1u << lowBits) - 1)) << (lowBits * k);
+                low |= static_cast<uint64_t>(v[k] & ((1u << lowBits) - 1)) << (static_cast<size_t>(lowBits) * k);
             }
-            putLittleEndian(low, p.groupBytes - 4, out);
-            break;
-        }
-        case RawLayout::Mipi12:
-            out.push_back(static_cast<uint8_t>(v[0] >> 4));
-            out.push_back(static_cast<uint8_t>(v[1] >> 4));
-            out.push_back(static_cast<uint8_t>((v[0] & 0xF) | (v[1] & 0xF) << 4));
-            break;
-        case RawLayout::Raw8:
-            out.push_back(static_cast<uint8_t>(v[0]));
-            break;
-        default:
-            putLittleEndian(v[0] | (noise() << p.bits & 0xFFFF), 2, out);
-            break;
+            putLittleEndian(low, p.groupBytes - p.groupSamples, out);
+        } else {
+            putLittleEndian(v[0] | (noise() << p.bits & 0xFFFF), p.groupBytes, out);
         }
     }
     return out;
