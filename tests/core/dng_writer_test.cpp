@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+#include <libraw/libraw.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dng_writer.h"
+#include "mosaic_samples.h"
+#include "picture_rows.h"
+#include "raw_builder.h"
+#include "temp_dir.h"
+
+namespace {
+
+// What a converter does: the head, the raw rows band by band, the preview
+// rows (kept aside while the bands go by) at the end.
+std::vector<uint8_t> buildDng(const DngDescription& d, const TestMosaic& m, const DngLayout& layout)
+{
+    std::vector<uint8_t> file = dngHead(d, layout);
+    EXPECT_EQ(file.size(), layout.rawOffset);
+    DevelopTables tables;
+    DevelopSettings settings;
+    settings.bits = m.bits;
+    EXPECT_TRUE(buildDevelopTables(settings, 8, &tables));
+    std::vector<uint8_t> preview;
+    std::vector<const uint16_t*> rows;
+    constexpr int32_t kBandRows = 6;
+    for (int32_t first = 0; first < m.height; first += kBandRows) {
+        const SampleRows band = m.band(first, std::min(kBandRows, m.height - first), &rows);
+        for (int32_t k = 0; k < band.count; ++k) {
+            std::vector<uint8_t> raw(2 * static_cast<size_t>(m.width));
+            dngRawRow(band.rows[k], m.width, raw.data());
+            file.insert(file.end(), raw.begin(), raw.end());
+        }
+        for (int32_t cellRow = first / 2; 2 * cellRow + 1 < first + band.count; ++cellRow) {
+            if (isDngPreviewCellRow(layout, cellRow)) {
+                std::vector<uint8_t> row(3 * static_cast<size_t>(layout.previewWidth));
+                EXPECT_TRUE(developCellRows(d.frame, band, tables, cellRow, 1, layout.previewStep,
+                                            PixelFormat::kRgb8, row.data(), 0));
+                preview.insert(preview.end(), row.begin(), row.end());
+            }
+        }
+    }
+    EXPECT_EQ(file.size(), layout.previewOffset);
+    file.insert(file.end(), preview.begin(), preview.end());
+    EXPECT_EQ(file.size(), layout.fileBytes);
+    return file;
+}
+
+std::string commandOutput(const std::string& command)
+{
+    std::string text;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    char buffer[256];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+        text += buffer;
+    }
+    return text;
+}
+
+// Frames of random samples in every pattern and several depths, written as a
+// converter writes them; LibRaw reads back every sample, the pattern, the
+// levels, the white balance and the preview, and exiftool finds nothing to
+// warn about. (LibRaw refuses frames under 22 samples a side.)
+TEST(DngWriterTest, LibRawReadsBackEverySample)
+{
+    struct Case {
+        int32_t pattern, bits, width, height;
+        uint16_t black;
+        double gains[3];
+        int32_t previewStep;
+    };
+    const Case cases[] = {
+        {1, 10, 64, 48, 0, {1, 1, 1}, 1},       {2, 12, 37, 29, 64, {2, 1, 1.5}, 1},
+        {3, 16, 22, 22, 1000, {0.5, 1, 4}, 1},  {4, 8, 2100, 24, 16, {1.25, 1, 3}, 2},
+        {1, 14, 23, 4200, 512, {1, 1, 1}, 3},
+    };
+    TempDir dir;
+    uint32_t seed = 40;
+    for (const Case& c : cases) {
+        const char* pattern = patternName(c.pattern);
+        SCOPED_TRACE(testing::Message() << pattern << " " << c.width << "x" << c.height << " bits " << c.bits);
+        const TestMosaic m = randomMosaic(c.width, c.height, c.bits, seed++);
+        DngDescription d{{c.width, c.height, c.bits, cellLayoutFor(c.pattern)}, c.black,
+                         {c.gains[0], c.gains[1], c.gains[2]}, "MIPI RAW10"};
+        DngLayout layout;
+        ASSERT_TRUE(planDng(d, &layout));
+        EXPECT_EQ(layout.previewStep, c.previewStep);
+        const std::string path = dir.file(std::string("frame-") + pattern + ".dng");
+        writeFile(path, buildDng(d, m, layout));
+
+        auto raw = std::make_unique<LibRaw>();
+        ASSERT_EQ(raw->open_file(path.c_str()), LIBRAW_SUCCESS);
+        ASSERT_EQ(raw->unpack(), LIBRAW_SUCCESS);
+        const libraw_data_t& data = raw->imgdata;
+        ASSERT_EQ(data.sizes.raw_width, c.width);
+        ASSERT_EQ(data.sizes.raw_height, c.height);
+        for (int32_t p = 0; p < 4; ++p) {
+            EXPECT_EQ(data.idata.cdesc[raw->COLOR(p / 2, p % 2)], pattern[p]) << "cell position " << p;
+        }
+        EXPECT_EQ(data.color.black, c.black);
+        EXPECT_EQ(data.color.maximum, (1u << c.bits) - 1);
+        for (int32_t i = 0; i < 3; ++i) {
+            EXPECT_NEAR(data.color.cam_mul[i] / data.color.cam_mul[1], c.gains[i] / c.gains[1], 1e-6);
+        }
+        const size_t pitch = data.sizes.raw_pitch / 2;
+        size_t mismatches = 0;
+        for (int32_t y = 0; y < c.height; ++y) {
+            for (int32_t x = 0; x < c.width; ++x) {
+                mismatches += data.rawdata.raw_image[static_cast<size_t>(y) * pitch + static_cast<size_t>(x)] != m.at(x, y);
+            }
+        }
+        EXPECT_EQ(mismatches, 0u);
+
+        ASSERT_EQ(raw->unpack_thumb(), LIBRAW_SUCCESS);
+        const libraw_thumbnail_t& thumb = data.thumbnail;
+        EXPECT_EQ(thumb.tformat, LIBRAW_THUMBNAIL_BITMAP);
+        EXPECT_EQ(thumb.twidth, layout.previewWidth);
+        EXPECT_EQ(thumb.theight, layout.previewHeight);
+        EXPECT_EQ(std::vector<uint8_t>(thumb.thumb, thumb.thumb + thumb.tlength),
+                  expectedCells(m, pattern, 8, c.previewStep));
+
+        const std::string report = commandOutput("exiftool -validate -warning -error -a " + path + " 2>&1");
+        EXPECT_NE(report.find("Validate"), std::string::npos) << report;
+        EXPECT_EQ(report.find("Warning"), std::string::npos) << report;
+        EXPECT_EQ(report.find("Error"), std::string::npos) << report;
+        EXPECT_NE(report.find(": OK"), std::string::npos) << report;
+    }
+}
+
+TEST(DngWriterTest, RefusesWhatTheFileCannotSay)
+{
+    DngLayout layout;
+    const MosaicFrame frame{64, 48, 10, cellLayoutFor(1)};
+    EXPECT_FALSE(planDng({frame, 1023, {1, 1, 1}, ""}, &layout));  // black at white
+    EXPECT_FALSE(planDng({frame, 0, {1, 0, 1}, ""}, &layout));      // no inverse for AsShotNeutral
+    EXPECT_FALSE(planDng({{1, 48, 10, cellLayoutFor(1)}, 0, {1, 1, 1}, ""}, &layout));
+    EXPECT_FALSE(planDng({{65536, 65536, 16, cellLayoutFor(1)}, 0, {1, 1, 1}, ""}, &layout));  // 8 GB
+}
+
+}  // namespace

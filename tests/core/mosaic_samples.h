@@ -1,0 +1,105 @@
+// Mosaic frames of known samples and the pictures they must give, computed
+// from the pattern's letters and the definitions, without the builders under
+// test.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "mosaic_band.h"
+
+struct TestMosaic {
+    int32_t width, height, bits;
+    std::vector<uint16_t> samples;
+
+    uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y * width + x)]; }
+    // Pointers to rows first .. first + count - 1 only, so a builder reaching
+    // past its band reads outside `storage`.
+    SampleRows band(int32_t first, int32_t count, std::vector<const uint16_t*>* storage) const
+    {
+        storage->clear();
+        for (int32_t y = first; y < first + count; ++y) {
+            storage->push_back(&samples[static_cast<size_t>(y * width)]);
+        }
+        return {storage->data(), first, count};
+    }
+};
+
+inline TestMosaic randomMosaic(int32_t width, int32_t height, int32_t bits, uint32_t seed)
+{
+    TestMosaic m{width, height, bits, std::vector<uint16_t>(static_cast<size_t>(width * height))};
+    std::mt19937 random(seed);
+    for (uint16_t& s : m.samples) {
+        s = static_cast<uint16_t>(random() & ((1u << bits) - 1u));
+    }
+    return m;
+}
+
+inline char letterAt(const char* pattern, int32_t x, int32_t y)
+{
+    return pattern[(y % 2) * 2 + x % 2];
+}
+
+inline uint32_t shifted(uint32_t v, int32_t bits, int32_t outBits)
+{
+    return outBits == 8 ? v >> (bits - 8) : v << (16 - bits);
+}
+
+inline void putValue(std::vector<uint8_t>* out, uint32_t v, int32_t outBits)
+{
+    if (outBits == 16) {
+        out->push_back(static_cast<uint8_t>(v >> 8));
+    }
+    out->push_back(static_cast<uint8_t>(v));
+}
+
+// The cell picture without black, gains or curve: every colour shifted to the
+// output depth, green the truncated mean of the shifted greens; every `step`-th
+// cell of every `step`-th cell row; RGB, 16-bit big-endian.
+inline std::vector<uint8_t> expectedCells(const TestMosaic& m, const char* pattern, int32_t outBits, int32_t step)
+{
+    std::vector<uint8_t> out;
+    for (int32_t j = 0; j < m.height / 2; j += step) {
+        for (int32_t i = 0; i < m.width / 2; i += step) {
+            uint32_t red = 0, blue = 0, greens = 0;
+            for (int32_t p = 0; p < 4; ++p) {
+                const uint32_t v = shifted(m.at(2 * i + p % 2, 2 * j + p / 2), m.bits, outBits);
+                const char letter = pattern[p];
+                (letter == 'R' ? red : letter == 'B' ? blue : greens) += v;
+            }
+            for (const uint32_t v : {red, greens / 2, blue}) {
+                putValue(&out, v, outBits);
+            }
+        }
+    }
+    return out;
+}
+
+// Bilinear demosaic: a colour the site lacks is the truncated mean of the
+// samples of that colour among its eight neighbours inside the frame (for a
+// Bayer mosaic exactly the orthogonal, diagonal, row or column ones).
+inline std::vector<uint8_t> expectedDemosaic(const TestMosaic& m, const char* pattern, int32_t outBits)
+{
+    std::vector<uint8_t> out;
+    for (int32_t y = 0; y < m.height; ++y) {
+        for (int32_t x = 0; x < m.width; ++x) {
+            for (const char colour : {'R', 'G', 'B'}) {
+                uint32_t sum = 0, count = 0;
+                for (int32_t dy = -1; dy <= 1; ++dy) {
+                    for (int32_t dx = -1; dx <= 1; ++dx) {
+                        const int32_t nx = x + dx, ny = y + dy;
+                        if (nx >= 0 && ny >= 0 && nx < m.width && ny < m.height &&
+                            (dx != 0 || dy != 0) && letterAt(pattern, nx, ny) == colour) {
+                            sum += m.at(nx, ny);
+                            ++count;
+                        }
+                    }
+                }
+                const uint32_t v = letterAt(pattern, x, y) == colour ? m.at(x, y) : sum / count;
+                putValue(&out, shifted(v, m.bits, outBits), outBits);
+            }
+        }
+    }
+    return out;
+}
