@@ -23,6 +23,7 @@
 // gains.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -39,7 +40,7 @@ struct DevelopTables {
     int32_t inputBits = 0;   // the frame depth the tables index
     int32_t outputBits = 0;  // 8 or 16
     bool shifts = false;     // the tables are the exact shifts described above
-    std::vector<uint16_t> colour[3];  // by Colour, 2^inputBits entries each
+    std::array<std::vector<uint16_t>, 3> colour;  // by Colour, 2^inputBits entries each
 };
 
 // Fills `tables` for 8- or 16-bit output. False, leaving `tables` as it was,

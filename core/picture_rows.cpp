@@ -1,5 +1,6 @@
 #include "picture_rows.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -116,15 +117,18 @@ void edgePixel(const uint16_t* up, const uint16_t* cur, const uint16_t* down, in
             ++nd;
         }
     }
+    // A valid frame is at least 2 x 2, so every count is at least 1; the
+    // guard only keeps a division by zero out of reach.
+    const auto mean = [](uint32_t sum, uint32_t count) { return static_cast<uint16_t>(sum / std::max(count, 1u)); };
     uint16_t* px = rgb + 3 * static_cast<size_t>(x);
     if (green) {
         px[kGreen] = cur[x];
-        px[other] = static_cast<uint16_t>(h / nh);
-        px[2 - other] = static_cast<uint16_t>(v / nv);
+        px[other] = mean(h, nh);
+        px[2 - other] = mean(v, nv);
     } else {
         px[other] = cur[x];
-        px[kGreen] = static_cast<uint16_t>((h + v) / (nh + nv));
-        px[2 - other] = static_cast<uint16_t>(d / nd);
+        px[kGreen] = mean(h + v, nh + nv);
+        px[2 - other] = mean(d, nd);
     }
 }
 
@@ -133,12 +137,11 @@ void edgePixel(const uint16_t* up, const uint16_t* cur, const uint16_t* down, in
 template <int Other, bool GreenOdd>
 void interiorRow(const uint16_t* up, const uint16_t* cur, const uint16_t* down, int32_t width, uint16_t* rgb)
 {
-    constexpr int Across = 2 - Other;
     for (int32_t x = GreenOdd ? 1 : 2; x + 1 < width; x += 2) {
         uint16_t* px = rgb + 3 * static_cast<size_t>(x);
         px[kGreen] = cur[x];
-        px[Other] = static_cast<uint16_t>((uint32_t{cur[x - 1]} + cur[x + 1]) >> 1);
-        px[Across] = static_cast<uint16_t>((uint32_t{up[x]} + down[x]) >> 1);
+        px[Other] = static_cast<uint16_t>((cur[x - 1] + cur[x + 1]) >> 1);
+        px[2 - Other] = static_cast<uint16_t>((up[x] + down[x]) >> 1);
     }
     for (int32_t x = GreenOdd ? 2 : 1; x + 1 < width; x += 2) {
         uint16_t* px = rgb + 3 * static_cast<size_t>(x);
@@ -146,7 +149,7 @@ void interiorRow(const uint16_t* up, const uint16_t* cur, const uint16_t* down, 
         const uint32_t diagonal = uint32_t{up[x - 1]} + up[x + 1] + down[x - 1] + down[x + 1];
         px[Other] = cur[x];
         px[kGreen] = static_cast<uint16_t>(orthogonal >> 2);
-        px[Across] = static_cast<uint16_t>(diagonal >> 2);
+        px[2 - Other] = static_cast<uint16_t>(diagonal >> 2);
     }
 }
 

@@ -7,6 +7,7 @@ packages=(
     cmake g++ make libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils xdotool imagemagick
     clang libclang-rt-14-dev clang-tidy cppcheck valgrind
+    zlib1g-dev libz-mingw-w64-dev libpng-dev libraw-dev libraw-bin libimage-exiftool-perl pngcheck
 )
 
 missing=()

@@ -26,12 +26,14 @@ struct TestMosaic {
     }
 };
 
+// Random samples, every third row pair one flat value (long runs to compress).
 inline TestMosaic randomMosaic(int32_t width, int32_t height, int32_t bits, uint32_t seed)
 {
     TestMosaic m{width, height, bits, std::vector<uint16_t>(static_cast<size_t>(width * height))};
     std::mt19937 random(seed);
-    for (uint16_t& s : m.samples) {
-        s = static_cast<uint16_t>(random() & ((1u << bits) - 1u));
+    for (size_t i = 0; i < m.samples.size(); ++i) {
+        const bool flat = (i / static_cast<size_t>(width) / 2) % 3 == 1;
+        m.samples[i] = static_cast<uint16_t>((flat ? 0x5A5Au : random()) & ((1u << bits) - 1u));
     }
     return m;
 }

@@ -2,90 +2,82 @@
 #include <png.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <random>
 #include <vector>
 
+#include "mosaic_samples.h"
+#include "picture_rows.h"
 #include "png_writer.h"
 #include "raw_builder.h"
 #include "temp_dir.h"
 
 namespace {
 
-struct ReadBack {
-    uint32_t width = 0, height = 0;
-    int depth = 0, colourType = 0, interlace = 0, warnings = 0;
-    std::vector<uint8_t> pixels;
-};
-
-struct Source {
-    const std::vector<uint8_t>* file;
-    size_t at;
-};
-
-// libpng, not the writer, decodes the file; its warnings (a bad Adler-32 is
-// only one by default) count as failures too.
-bool readPng(const std::vector<uint8_t>& file, ReadBack* out)
+// libpng, not the writer, decodes the file, 16-bit samples turned back to
+// big-endian; any warning (a bad Adler-32 is only one) fails.
+std::vector<uint8_t> readPng(const std::vector<uint8_t>& file, int32_t depth, int32_t width, int32_t height)
 {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, out, nullptr,
-                                             [](png_structp p, png_const_charp) {
-                                                 ++static_cast<ReadBack*>(png_get_error_ptr(p))->warnings;
-                                             });
-    png_infop info = png_create_info_struct(png);
-    Source source{&file, 0};
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<uint8_t> pixels;
+    if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) {
+        ADD_FAILURE() << image.message;
+        return pixels;
     }
-    png_set_read_fn(png, &source, [](png_structp p, png_bytep data, size_t size) {
-        Source* s = static_cast<Source*>(png_get_io_ptr(p));
-        if (s->at + size > s->file->size()) {
-            png_error(p, "past the end");
-        }
-        std::memcpy(data, s->file->data() + s->at, size);
-        s->at += size;
-    });
-    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    out->width = png_get_image_width(png, info);
-    out->height = png_get_image_height(png, info);
-    out->depth = png_get_bit_depth(png, info);
-    out->colourType = png_get_color_type(png, info);
-    out->interlace = png_get_interlace_type(png, info);
-    const size_t rowBytes = png_get_rowbytes(png, info);
-    png_bytepp rows = png_get_rows(png, info);
-    for (uint32_t y = 0; y < out->height; ++y) {
-        out->pixels.insert(out->pixels.end(), rows[y], rows[y] + rowBytes);
+    EXPECT_EQ(image.width, static_cast<png_uint_32>(width));
+    EXPECT_EQ(image.height, static_cast<png_uint_32>(height));
+    EXPECT_EQ(image.format, depth == 8 ? PNG_FORMAT_RGB : PNG_FORMAT_LINEAR_RGB);
+    std::vector<uint16_t> samples(PNG_IMAGE_SIZE(image) / 2 + 1);
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, samples.data(), 0, nullptr)) << image.message;
+    EXPECT_EQ(image.warning_or_error, 0u) << image.message;
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(samples.data());
+    for (size_t i = 0; i < PNG_IMAGE_SIZE(image); i += static_cast<size_t>(depth / 8)) {
+        putValue(&pixels, depth == 8 ? bytes[i] : samples[i / 2], depth);
     }
-    png_destroy_read_struct(&png, &info, nullptr);
-    return true;
+    return pixels;
 }
 
-// Pictures of random rows (incompressible) and flat rows (long runs), encoded
-// in bands from the last to the first (so no band can lean on another) and
-// put together in order; read back exactly, and pngcheck passes the file.
-TEST(PngWriterTest, BandsReadBackExactly)
+// Cell pictures and demosaicked ones from frames of known samples, built and
+// encoded band by band from the last band to the first (so no band leans on
+// another), each band given only the sample rows it needs; libpng must read
+// back exactly the pictures the definitions give, and pngcheck pass the file.
+TEST(PngWriterTest, PicturesInBandsReadBackExactly)
 {
     struct Case {
-        int32_t width, height, depth, bandRows;
+        int32_t pattern, width, height, bits, depth, bandRows;
+        bool demosaic;
     };
-    const Case cases[] = {{1, 1, 8, 1}, {7, 10, 8, 3}, {33, 17, 16, 5}, {64, 40, 16, 40}, {501, 64, 8, 13}, {3, 9, 16, 2}};
+    const Case cases[] = {
+        {1, 2, 2, 10, 8, 1, false},   {2, 15, 21, 12, 16, 3, false}, {3, 33, 20, 8, 8, 7, true},
+        {4, 34, 21, 16, 16, 4, true}, {1, 7, 9, 14, 8, 9, true},     {2, 64, 40, 10, 16, 40, false},
+        {3, 1002, 30, 10, 8, 4, false}, {4, 9, 2, 11, 16, 1, true},  {1, 40, 31, 10, 16, 5, true},
+    };
     TempDir dir;
-    std::mt19937 random(5);
+    uint32_t seed = 1;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " depth " << c.depth << " band " << c.bandRows);
-        const int32_t rowBytes = c.width * (c.depth == 8 ? 3 : 6);
-        std::vector<uint8_t> picture(static_cast<size_t>(rowBytes * c.height));
-        for (size_t i = 0; i < picture.size(); ++i) {
-            picture[i] = (i / static_cast<size_t>(rowBytes)) % 3 == 1 ? 0x5A : static_cast<uint8_t>(random());
-        }
-        std::vector<PngBand> bands(static_cast<size_t>((c.height + c.bandRows - 1) / c.bandRows));
+        const char* pattern = patternName(c.pattern);
+        SCOPED_TRACE(testing::Message() << pattern << " " << c.width << "x" << c.height << " bits " << c.bits
+                                        << " depth " << c.depth << " band " << c.bandRows);
+        const TestMosaic m = randomMosaic(c.width, c.height, c.bits, seed++);
+        const MosaicFrame frame{m.width, m.height, m.bits, cellLayoutFor(c.pattern)};
+        DevelopTables tables;
+        ASSERT_TRUE(buildDevelopTables(DevelopSettings{c.bits, 0, {1, 1, 1}, false}, c.depth, &tables));
+        const PixelFormat format = c.depth == 8 ? PixelFormat::kRgb8 : PixelFormat::kRgb16BigEndian;
+        const int32_t width = c.demosaic ? c.width : c.width / 2;
+        const int32_t height = c.demosaic ? c.height : c.height / 2;
+        const int32_t rowBytes = width * pixelBytes(format);
+        std::vector<PngBand> bands(static_cast<size_t>((height + c.bandRows - 1) / c.bandRows));
+        std::vector<const uint16_t*> rows;
         for (size_t b = bands.size(); b-- > 0;) {
             const int32_t first = static_cast<int32_t>(b) * c.bandRows;
-            ASSERT_TRUE(pngEncodeBand(&picture[static_cast<size_t>(first * rowBytes)], rowBytes,
-                                      std::min(c.bandRows, c.height - first), c.width, c.depth,
-                                      b + 1 == bands.size(), &bands[b]));
+            const int32_t count = std::min(c.bandRows, height - first);
+            std::vector<uint8_t> picture(static_cast<size_t>(count * rowBytes));
+            const RowSpan span = c.demosaic ? demosaicSampleRows(frame, first, count) : RowSpan{2 * first, 2 * count};
+            const SampleRows band = m.band(span.first, span.count, &rows);
+            ASSERT_TRUE(c.demosaic ? demosaicRows(frame, band, tables, first, count, format, picture.data(), rowBytes)
+                                   : developCellRows(frame, band, tables, first, count, 1, format, picture.data(), rowBytes));
+            ASSERT_TRUE(pngEncodeBand(picture.data(), rowBytes, count, width, c.depth, b + 1 == bands.size(), &bands[b]));
         }
-        std::vector<uint8_t> file = pngStart(c.width, c.height, c.depth);
+        std::vector<uint8_t> file = pngStart(width, height, c.depth);
         uint32_t adler = kPngAdlerStart;
         for (const PngBand& band : bands) {
             file.insert(file.end(), band.chunk.begin(), band.chunk.end());
@@ -94,16 +86,9 @@ TEST(PngWriterTest, BandsReadBackExactly)
         const std::vector<uint8_t> end = pngFinish(adler);
         file.insert(file.end(), end.begin(), end.end());
 
-        ReadBack read;
-        ASSERT_TRUE(readPng(file, &read));
-        EXPECT_EQ(read.warnings, 0);
-        EXPECT_EQ(read.width, static_cast<uint32_t>(c.width));
-        EXPECT_EQ(read.height, static_cast<uint32_t>(c.height));
-        EXPECT_EQ(read.depth, c.depth);
-        EXPECT_EQ(read.colourType, PNG_COLOR_TYPE_RGB);
-        EXPECT_EQ(read.interlace, PNG_INTERLACE_NONE);
-        EXPECT_EQ(read.pixels, picture);
-        const std::string path = dir.file("band.png");
+        EXPECT_EQ(readPng(file, c.depth, width, height),
+                  c.demosaic ? expectedDemosaic(m, pattern, c.depth) : expectedCells(m, pattern, c.depth, 1));
+        const std::string path = dir.file("picture.png");
         writeFile(path, file);
         EXPECT_EQ(std::system(("pngcheck -q " + path + " >/dev/null").c_str()), 0);
     }
@@ -117,8 +102,7 @@ TEST(PngWriterTest, RefusesWhatPngCannotHold)
     EXPECT_TRUE(pngStart(5, 5, 12).empty());
     EXPECT_FALSE(pngEncodeBand(row, 6, 1, 1, 12, true, &band));
     EXPECT_FALSE(pngEncodeBand(row, 6, 0, 1, 8, true, &band));
-    // Rows are only read once the size is accepted, so one row stands for a
-    // band just above the limit.
+    // The size is refused before any row is read: one row stands for them all.
     EXPECT_FALSE(pngEncodeBand(row, 0, 1 << 16, 1 << 13, 16, true, &band));
 }
 
