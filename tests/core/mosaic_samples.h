@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "develop.h"
 #include "mosaic_band.h"
 
 struct TestMosaic {
@@ -14,6 +15,7 @@ struct TestMosaic {
     std::vector<uint16_t> samples;
 
     uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y * width + x)]; }
+    MosaicFrame frame(int32_t pattern) const { return {width, height, bits, cellLayoutFor(pattern)}; }
     // Pointers to rows first .. first + count - 1 only, so a builder reaching
     // past its band reads outside `storage`.
     SampleRows band(int32_t first, int32_t count, std::vector<const uint16_t*>* storage) const
@@ -38,16 +40,21 @@ inline TestMosaic randomMosaic(int32_t width, int32_t height, int32_t bits, uint
     return m;
 }
 
-inline char letterAt(const char* pattern, int32_t x, int32_t y)
+// Tables without black, gains or curve: the shifts. Empty (refused by every
+// builder) if they cannot be built.
+inline DevelopTables shiftTables(int32_t bits, int32_t outBits)
 {
-    return pattern[(y % 2) * 2 + x % 2];
+    DevelopTables tables;
+    buildDevelopTables(DevelopSettings{bits, 0, {1, 1, 1}, false}, outBits, &tables);
+    return tables;
 }
 
-inline uint32_t shifted(uint32_t v, int32_t bits, int32_t outBits)
-{
-    return outBits == 8 ? v >> (bits - 8) : v << (16 - bits);
-}
+inline char letterAt(const char* pattern, int32_t x, int32_t y) { return pattern[(y % 2) * 2 + x % 2]; }
 
+// A sample value at an output depth of 8 or 16 bits without black, gains or curve.
+inline uint32_t shifted(uint32_t v, int32_t bits, int32_t outBits) { return outBits == 8 ? v >> (bits - 8) : v << (16 - bits); }
+
+// Appends an output value as the 8-bit or 16-bit big-endian formats hold it.
 inline void putValue(std::vector<uint8_t>* out, uint32_t v, int32_t outBits)
 {
     if (outBits == 16) {
@@ -66,9 +73,8 @@ inline std::vector<uint8_t> expectedCells(const TestMosaic& m, const char* patte
         for (int32_t i = 0; i < m.width / 2; i += step) {
             uint32_t red = 0, blue = 0, greens = 0;
             for (int32_t p = 0; p < 4; ++p) {
-                const uint32_t v = shifted(m.at(2 * i + p % 2, 2 * j + p / 2), m.bits, outBits);
-                const char letter = pattern[p];
-                (letter == 'R' ? red : letter == 'B' ? blue : greens) += v;
+                (pattern[p] == 'R' ? red : pattern[p] == 'B' ? blue : greens) +=
+                    shifted(m.at(2 * i + p % 2, 2 * j + p / 2), m.bits, outBits);
             }
             for (const uint32_t v : {red, greens / 2, blue}) {
                 putValue(&out, v, outBits);
@@ -88,14 +94,12 @@ inline std::vector<uint8_t> expectedDemosaic(const TestMosaic& m, const char* pa
         for (int32_t x = 0; x < m.width; ++x) {
             for (const char colour : {'R', 'G', 'B'}) {
                 uint32_t sum = 0, count = 0;
-                for (int32_t dy = -1; dy <= 1; ++dy) {
-                    for (int32_t dx = -1; dx <= 1; ++dx) {
-                        const int32_t nx = x + dx, ny = y + dy;
-                        if (nx >= 0 && ny >= 0 && nx < m.width && ny < m.height &&
-                            (dx != 0 || dy != 0) && letterAt(pattern, nx, ny) == colour) {
-                            sum += m.at(nx, ny);
-                            ++count;
-                        }
+                for (int32_t n = 0; n < 9; ++n) {  // the 3 x 3 block around the site, the site left out
+                    const int32_t nx = x + n % 3 - 1, ny = y + n / 3 - 1;
+                    if (n != 4 && nx >= 0 && ny >= 0 && nx < m.width && ny < m.height &&
+                        letterAt(pattern, nx, ny) == colour) {
+                        sum += m.at(nx, ny);
+                        ++count;
                     }
                 }
                 const uint32_t v = letterAt(pattern, x, y) == colour ? m.at(x, y) : sum / count;
