@@ -12,7 +12,8 @@ constexpr uint8_t kColourTypeRgb = 2;
 constexpr uint8_t kSubFilter = 1;
 // Fastest level, and Z_RLE: after Sub the bytes are small differences that
 // Huffman coding shrinks and string matching hardly does, and on flat areas
-// runs are all that matches.
+// runs are all that matches. (Huffman coding alone was a quarter faster on
+// noisy pictures but cannot shrink flat ones below an eighth.)
 constexpr int kLevel = 1;
 constexpr int kStrategy = Z_RLE;
 // Negative: raw deflate, as the stream's header and checksum are written once

@@ -9,9 +9,12 @@
 //   pngFinish      an IDAT holding the Adler-32 of all bands' uncompressed
 //                  bytes, combined band by band, then IEND
 //
-// The IDAT contents together are one zlib stream, as PNG requires. Sub needs no
-// row of the band before, so bands are independent; with Z_RLE, it measured
-// faster and smaller than Up, Paeth and no filter at level 1 on photographs.
+// The IDAT contents together are one zlib stream, as PNG requires. Measured on
+// photograph-like pictures: Sub and Up compress alike (within 1 %) and far
+// better than no filter (0.45 against 0.90 of the size); Paeth costs five times
+// the filtering for nothing more. Sub needs no row of the band before, so bands
+// stay independent. Z_RLE at level 1 was a third faster than level 1's string
+// matching and 15 % smaller; deflate still takes nine tenths of the time.
 // Rows are the picture's top row first, 16-bit samples big-endian
 // (PixelFormat::kRgb16BigEndian).
 #pragma once
