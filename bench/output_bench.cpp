@@ -55,6 +55,7 @@ struct Fixture {
         for (int32_t y = 0; y < kHeight; ++y) {
             for (int32_t x = 0; x < kWidth; ++x) {
                 noise = noise * 1664525u + 1013904223u;
+                // Slow waves, the green sites 90 above red and blue, 16 levels of noise.
                 const double scene = 420 + 260 * std::sin(x / 410.0) * std::cos(y / 290.0) + 90 * ((x ^ y) & 1);
                 const double value = scene + static_cast<double>(noise >> 28) - 8;
                 samples[static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)] =
@@ -65,8 +66,11 @@ struct Fixture {
             rows.push_back(&samples[static_cast<size_t>(y) * kWidth]);
         }
         char pattern[] = "/tmp/pixmora-output-bench.XXXXXX";
-        const char* made = mkdtemp(pattern);
-        dir = made != nullptr ? made : "/tmp";
+        if (mkdtemp(pattern) == nullptr) {
+            std::perror("pixmora-output-bench: mkdtemp");
+            std::exit(1);
+        }
+        dir = pattern;
         // The dump cp copies: as many bytes as the packed 10-bit file.
         std::vector<uint8_t> dump(static_cast<size_t>(rawGeometry(kWidth, kHeight).inputBytes), 0x5A);
         std::FILE* f = std::fopen((dir + "/frame.raw").c_str(), "wb");
