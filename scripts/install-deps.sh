@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils xdotool imagemagick
     clang libclang-rt-14-dev clang-tidy cppcheck valgrind
     nsis dpkg-dev file lintian man-db libimage-exiftool-perl
+    zlib1g-dev libz-mingw-w64-dev libpng-dev libraw-dev libraw-bin pngcheck
 )
 
 missing=()

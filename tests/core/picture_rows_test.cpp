@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "mosaic_samples.h"
+#include "picture_rows.h"
+
+namespace {
+
+// Corners, edges and the inside of one 4 x 3 frame under every pattern, worked
+// out by hand in sample units (16-bit samples, so the output is the mean).
+// Whole pictures in bands are checked against the definitions with the PNG.
+TEST(DemosaicTest, HandComputedPixels)
+{
+    const TestMosaic m{4, 3, 16, {11, 250, 37, 400, 73, 5, 190, 64, 300, 128, 9, 222}};
+    struct Pixel { int32_t pattern, x, y; uint32_t r, g, b; };
+    const Pixel pixels[] = {
+        {1, 0, 0, 11, 161, 5},  {1, 1, 0, 24, 250, 5},  {1, 3, 0, 37, 400, 64}, {1, 2, 1, 23, 190, 34},
+        {1, 1, 1, 89, 160, 5},  {1, 3, 1, 23, 270, 64}, {1, 0, 2, 300, 100, 5}, {1, 2, 2, 9, 180, 34},
+        {1, 0, 1, 155, 73, 5},  {2, 0, 0, 250, 11, 73}, {2, 1, 1, 189, 5, 131}, {2, 3, 2, 222, 36, 190},
+        {3, 0, 0, 5, 161, 11},  {3, 1, 1, 5, 160, 89},  {3, 3, 2, 64, 222, 9},  {4, 2, 1, 190, 28, 250},
+        {4, 3, 0, 190, 50, 400},
+    };
+    std::vector<const uint16_t*> rows;
+    for (const Pixel& p : pixels) {
+        std::vector<uint8_t> out(4 * 3 * 6);
+        ASSERT_TRUE(demosaicRows(m.frame(p.pattern), m.band(0, 3, &rows), shiftTables(16, 16), 0, 3,
+                                 PixelFormat::kRgb16BigEndian, out.data(), 4 * 6));
+        const uint8_t* px = &out[static_cast<size_t>((p.y * 4 + p.x) * 6)];
+        EXPECT_EQ((std::vector<uint32_t>{p.r, p.g, p.b}),
+                  (std::vector<uint32_t>{px[0] * 256u + px[1], px[2] * 256u + px[3], px[4] * 256u + px[5]}))
+            << patternName(p.pattern) << " " << p.x << "," << p.y;
+    }
+}
+
+TEST(PictureRowsTest, RefusesWhatWouldReadOutsideItsInput)
+{
+    const TestMosaic m = randomMosaic(8, 6, 10, 3);
+    const DevelopTables tables = shiftTables(10, 8);
+    std::vector<const uint16_t*> rows;
+    std::vector<uint8_t> out(8 * 6 * 6);
+    const auto rgb = PixelFormat::kRgb8;
+    EXPECT_FALSE(demosaicRows(m.frame(1), m.band(1, 3, &rows), tables, 2, 2, rgb, out.data(), 24));  // no row 4
+    EXPECT_FALSE(demosaicRows(m.frame(1), m.band(0, 6, &rows), tables, 5, 2, rgb, out.data(), 24));  // past the end
+    EXPECT_FALSE(developCellRows(m.frame(1), m.band(2, 3, &rows), tables, 1, 2, 1, rgb, out.data(), 12));  // no row 5
+    EXPECT_FALSE(developCellRows(m.frame(1), m.band(0, 6, &rows), tables, 3, 1, 1, rgb, out.data(), 12));  // past the end
+    EXPECT_FALSE(developCellRows(m.frame(1), m.band(0, 6, &rows), shiftTables(12, 8), 0, 1, 1, rgb, out.data(), 12));
+}
+
+// One 2 x 2 RGGB cell developed, values worked out by hand (to nearest), and
+// in BGR as a BMP holds it.
+TEST(DevelopTest, HandComputedValues)
+{
+    struct Case { int32_t bits; uint16_t black; double gains[3]; bool srgb; int32_t outBits;
+                  uint16_t red, green1, green2, blue; uint32_t r, g, b; };
+    const Case cases[] = {
+        {10, 0, {2, 1, 0.5}, false, 8, 100, 300, 301, 1000, 50, 75, 125},  // 200, 300, 500 of 1023
+        {10, 0, {2, 1, 1}, false, 8, 600, 1023, 1023, 0, 255, 255, 0},     // 1200 clips to white
+        {10, 64, {1, 1, 1}, false, 16, 10, 500, 511, 1023, 0, 30137, 65535},  // 441 / 959 of white
+        {10, 64, {1, 1, 1}, false, 16, 64, 300, 300, 1023, 0, 16127, 65535},
+        {8, 0, {1, 1, 1}, true, 8, 1, 128, 129, 64, 13, 188, 137},        // sRGB of 1, 128, 64 / 255
+        {10, 0, {1, 1, 1}, false, 8, 1023, 3, 5, 3, 255, 0, 0},           // shifts: (0 + 1) / 2, not 4 >> 2
+        {10, 0, {1, 1, 1}, false, 16, 1023, 3, 4, 1, 65472, 224, 64},     // (192 + 256) / 2
+        {16, 0, {1, 1, 1}, false, 8, 65535, 255, 256, 511, 255, 0, 1},
+    };
+    for (const Case& c : cases) {
+        const TestMosaic m{2, 2, c.bits, {c.red, c.green1, c.green2, c.blue}};
+        DevelopTables tables;
+        ASSERT_TRUE(buildDevelopTables({c.bits, c.black, {c.gains[0], c.gains[1], c.gains[2]}, c.srgb}, c.outBits, &tables));
+        std::vector<const uint16_t*> rows;
+        std::vector<uint8_t> out(6), expected;
+        for (const uint32_t v : {c.r, c.g, c.b}) {
+            putValue(&expected, v, c.outBits);
+        }
+        const PixelFormat format = c.outBits == 8 ? PixelFormat::kRgb8 : PixelFormat::kRgb16BigEndian;
+        ASSERT_TRUE(developCellRows(m.frame(1), m.band(0, 2, &rows), tables, 0, 1, 1, format, out.data(), 6));
+        out.resize(expected.size());
+        EXPECT_EQ(out, expected) << "bits " << c.bits << " black " << c.black << " red " << c.red;
+        if (c.outBits == 8) {
+            ASSERT_TRUE(developCellRows(m.frame(1), m.band(0, 2, &rows), tables, 0, 1, 1, PixelFormat::kBgr8, out.data(), 3));
+            EXPECT_EQ(out, std::vector<uint8_t>(expected.rbegin(), expected.rend()));
+        }
+    }
+    DevelopTables tables;
+    EXPECT_FALSE(buildDevelopTables({10, 1023, {1, 1, 1}, false}, 8, &tables));  // black at white
+    EXPECT_FALSE(buildDevelopTables({10, 0, {1, -1, 1}, false}, 8, &tables));
+}
+
+// Frames of one value a colour (red alternating between two by cell column),
+// summed in two bands; the gains bring red and blue means to green's.
+TEST(DevelopTest, GreyWorldGains)
+{
+    struct Case { int32_t pattern, width, height; uint16_t black, red0, red1, green, blue; double gains[3]; };
+    const Case cases[] = {
+        {1, 17, 3, 0, 100, 100, 200, 400, {2, 1, 0.5}},
+        {3, 4, 4, 50, 100, 100, 200, 400, {3, 1, 150.0 / 350}},
+        {2, 21, 5, 50, 40, 160, 160, 60, {2, 1, 11}},   // red below black counts 0: mean 55
+        {4, 4, 2, 0, 0, 0, 80, 160, {1, 1, 0.5}},       // no red to balance
+        {1, 6, 4, 300, 100, 100, 200, 299, {1, 1, 1}},  // nothing above black
+    };
+    for (const Case& c : cases) {
+        TestMosaic m{c.width, c.height, 10, {}};
+        for (int32_t i = 0; i < c.width * c.height; ++i) {
+            const int32_t x = i % c.width;
+            const char letter = letterAt(patternName(c.pattern), x, i / c.width);
+            m.samples.push_back(letter == 'G' ? c.green : letter == 'B' ? c.blue : (x / 2) % 2 ? c.red1 : c.red0);
+        }
+        ColourSums sums;
+        std::vector<const uint16_t*> rows;
+        const int32_t split = c.height / 2 + 1;
+        addColourSums(m.frame(c.pattern), m.band(0, split, &rows), c.black, &sums);
+        addColourSums(m.frame(c.pattern), m.band(split, c.height - split, &rows), c.black, &sums);
+        double gains[3];
+        greyWorldGains(sums, gains);
+        for (int32_t i = 0; i < 3; ++i) {
+            EXPECT_NEAR(gains[i], c.gains[i], 1e-12) << patternName(c.pattern) << " colour " << i;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "mosaic_samples.h"
+#include "picture_rows.h"
+#include "png_writer.h"
+#include "raw_builder.h"
+#include "temp_dir.h"
+
+namespace {
+
+// libpng, not the writer, decodes the file, 16-bit samples turned back to
+// big-endian; any warning (a bad Adler-32 is only one) fails.
+std::vector<uint8_t> readPng(const std::vector<uint8_t>& file, int32_t depth, int32_t width, int32_t height)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    EXPECT_TRUE(png_image_begin_read_from_memory(&image, file.data(), file.size())) << image.message;
+    EXPECT_EQ(image.width, static_cast<png_uint_32>(width));
+    EXPECT_EQ(image.height, static_cast<png_uint_32>(height));
+    EXPECT_EQ(image.format, depth == 8 ? PNG_FORMAT_RGB : PNG_FORMAT_LINEAR_RGB);
+    std::vector<uint16_t> samples(PNG_IMAGE_SIZE(image) / 2 + 1);
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, samples.data(), 0, nullptr)) << image.message;
+    EXPECT_EQ(image.warning_or_error, 0u) << image.message;
+    std::vector<uint8_t> pixels;
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(samples.data());
+    for (size_t i = 0; i < PNG_IMAGE_SIZE(image); i += static_cast<size_t>(depth / 8)) {
+        putValue(&pixels, depth == 8 ? bytes[i] : samples[i / 2], depth);
+    }
+    return pixels;
+}
+
+// Cell pictures and demosaicked ones from frames of known samples, built and
+// encoded band by band from the last band to the first (so no band leans on
+// another), each band given only the sample rows it needs; libpng must read
+// back exactly the pictures the definitions give, and pngcheck pass the file.
+TEST(PngWriterTest, PicturesInBandsReadBackExactly)
+{
+    struct Case { int32_t pattern, width, height, bits, depth, bandRows; bool demosaic; };
+    const Case cases[] = {
+        {1, 2, 2, 10, 8, 1, false},   {2, 15, 21, 12, 16, 3, false}, {3, 33, 20, 8, 8, 7, true},
+        {4, 34, 21, 16, 16, 4, true}, {1, 7, 9, 14, 8, 9, true},     {2, 64, 40, 10, 16, 40, false},
+        {3, 1002, 30, 10, 8, 4, false}, {4, 9, 2, 11, 16, 1, true},  {1, 40, 31, 10, 16, 5, true},
+    };
+    TempDir dir;
+    uint32_t seed = 1;
+    for (const Case& c : cases) {
+        const char* pattern = patternName(c.pattern);
+        SCOPED_TRACE(testing::Message() << pattern << " " << c.width << "x" << c.height << " depth " << c.depth);
+        const TestMosaic m = randomMosaic(c.width, c.height, c.bits, seed++);
+        const MosaicFrame frame = m.frame(c.pattern);
+        const DevelopTables tables = shiftTables(c.bits, c.depth);
+        const PixelFormat format = c.depth == 8 ? PixelFormat::kRgb8 : PixelFormat::kRgb16BigEndian;
+        const int32_t width = c.demosaic ? c.width : c.width / 2;
+        const int32_t height = c.demosaic ? c.height : c.height / 2;
+        const int32_t rowBytes = width * pixelBytes(format);
+        std::vector<PngBand> bands(static_cast<size_t>((height + c.bandRows - 1) / c.bandRows));
+        std::vector<const uint16_t*> rows;
+        for (size_t b = bands.size(); b-- > 0;) {
+            const int32_t first = static_cast<int32_t>(b) * c.bandRows;
+            const int32_t count = std::min(c.bandRows, height - first);
+            std::vector<uint8_t> picture(static_cast<size_t>(count * rowBytes));
+            const RowSpan span = c.demosaic ? demosaicSampleRows(frame, first, count) : RowSpan{2 * first, 2 * count};
+            const SampleRows band = m.band(span.first, span.count, &rows);
+            ASSERT_TRUE(c.demosaic ? demosaicRows(frame, band, tables, first, count, format, picture.data(), rowBytes)
+                                   : developCellRows(frame, band, tables, first, count, 1, format, picture.data(), rowBytes));
+            ASSERT_TRUE(pngEncodeBand(picture.data(), rowBytes, count, width, c.depth, b + 1 == bands.size(), &bands[b]));
+        }
+        std::vector<uint8_t> file = pngStart(width, height, c.depth);
+        uint32_t adler = kPngAdlerStart;
+        for (const PngBand& band : bands) {
+            file.insert(file.end(), band.chunk.begin(), band.chunk.end());
+            adler = pngCombineAdler(adler, band);
+        }
+        const std::vector<uint8_t> end = pngFinish(adler);
+        file.insert(file.end(), end.begin(), end.end());
+
+        EXPECT_EQ(readPng(file, c.depth, width, height),
+                  c.demosaic ? expectedDemosaic(m, pattern, c.depth) : expectedCells(m, pattern, c.depth, 1));
+        const std::string path = dir.file("picture.png");
+        writeFile(path, file);
+        EXPECT_EQ(std::system(("pngcheck -q " + path + " >/dev/null").c_str()), 0);
+    }
+}
+
+}  // namespace
