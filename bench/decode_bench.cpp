@@ -166,13 +166,12 @@ void decodeBand(benchmark::State& state, RawLayout layout)
         b = static_cast<uint8_t>(random());
     }
     std::vector<uint8_t> picture(static_cast<size_t>(stride * kBandPairs));
-    const PictureView view{picture.data(), pictureWidth, kBandPairs, stride};
-    const BayerTables tables = bayerTablesFor(1);
+    const BgrRows view{picture.data(), pictureWidth, kBandPairs, stride};
     const CellLayout cell = cellLayoutFor(1);
     for (auto _ : state) {
         for (int32_t band = 0; band < kBands; ++band) {
             if (layout == RawLayout::Qcom10) {
-                benchmark::DoNotOptimize(decodePackedRaw(input.data(), input.size(), kWidth, kRows, tables, view));
+                benchmark::DoNotOptimize(decodePackedRaw(input.data(), input.size(), kWidth, kRows, cell, view));
                 continue;
             }
             for (int32_t j = 0; j < kBandPairs; ++j) {
