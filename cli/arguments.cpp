@@ -1,5 +1,8 @@
 #include "arguments.h"
 
+#include <cmath>
+#include <cstdlib>
+
 #include "cell_layout.h"
 #include "raw_frame.h"
 
@@ -36,10 +39,113 @@ bool takeNumber(const std::string& name, const std::string& value, int64_t low, 
     return true;
 }
 
+// Largest white balance gain: a colour a hundred times too dark is no longer
+// a matter of balance.
+constexpr double kMaxGain = 100.0;
+
+// A gain: digits with an optional fraction ("2", "1.75", ".5"), above 0.
+bool parseGain(const std::string& text, double* gain)
+{
+    size_t digits = 0;
+    size_t dots = 0;
+    for (char c : text) {
+        digits += c >= '0' && c <= '9' ? 1 : 0;
+        dots += c == '.' ? 1 : 0;
+    }
+    if (digits == 0 || dots > 1 || digits + dots != text.size()) {
+        return false;
+    }
+    *gain = std::strtod(text.c_str(), nullptr);
+    return *gain > 0 && *gain <= kMaxGain;
+}
+
+// "R,G,B" gains or "auto".
+bool takeBalance(const std::string& value, Look* look)
+{
+    if (value == "auto") {
+        look->balance = Balance::Auto;
+        return true;
+    }
+    size_t start = 0;
+    for (int c = 0; c < 3; ++c) {
+        const size_t comma = value.find(',', start);
+        const bool lastPart = c == 2;
+        if (lastPart != (comma == std::string::npos) ||
+            !parseGain(value.substr(start, lastPart ? std::string::npos : comma - start), &look->gains[c])) {
+            return false;
+        }
+        start = comma + 1;
+    }
+    look->balance = Balance::Gains;
+    return true;
+}
+
+bool typeByName(const std::string& name, OutputType* type)
+{
+    const std::pair<const char*, OutputType> names[] = {
+        {"bmp", OutputType::Bmp}, {"png", OutputType::Png}, {"png16", OutputType::Png16}, {"dng", OutputType::Dng}};
+    for (const auto& [text, t] : names) {
+        if (name == text) {
+            *type = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The type an output name's extension asks for: .bmp, .png or .dng in any case.
+bool typeByExtension(const std::string& output, OutputType* type)
+{
+    const size_t dot = output.find_last_of('.');
+    const size_t slash = output.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return false;
+    }
+    std::string extension = output.substr(dot + 1);
+    for (char& c : extension) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return extension != "png16" && typeByName(extension, type);
+}
+
+// Stores one output option's value; false with the usage error's words.
+bool takeLookValue(Arguments& a, const std::string& name, const std::string& value, std::string* error)
+{
+    int64_t n = 0;
+    if (name == "--black") {
+        if (!takeNumber(name, value, 0, 65534, &n, error)) {
+            return false;
+        }
+        a.look.black = n;
+    } else if (name == "--wb") {
+        if (!takeBalance(value, &a.look)) {
+            *error = "--wb '" + value + "' is neither auto nor three gains R,G,B above 0 and up to 100";
+            return false;
+        }
+    } else if (name == "--gamma") {
+        if (value != "srgb" && value != "linear") {
+            *error = "--gamma '" + value + "' is neither srgb nor linear";
+            return false;
+        }
+        a.look.srgb = value == "srgb";
+    }
+    return true;
+}
+
 // Stores one option's value; false with the usage error's words.
 bool takeValue(Arguments& a, const std::string& name, const std::string& value, std::string* error)
 {
     int64_t n = 0;
+    if (name == "--black" || name == "--wb" || name == "--gamma") {
+        return takeLookValue(a, name, value, error);
+    }
+    if (name == "--type") {
+        if (!typeByName(value, &a.type)) {
+            *error = "--type '" + value + "' is not one of bmp, png, png16, dng";
+            return false;
+        }
+        return true;
+    }
     if (name == "--width" || name == "--height") {
         const bool width = name == "--width";
         if (!takeNumber(name, value, width ? kMinWidth : kMinHeight, width ? kMaxWidth : kMaxHeight, &n, error)) {
@@ -97,7 +203,7 @@ bool takeValue(Arguments& a, const std::string& name, const std::string& value, 
 bool isValueOption(const std::string& name)
 {
     for (const char* option : {"--width", "--height", "--pattern", "--output", "--layout", "--stride",
-                               "--offset", "--scanlines", "--frame"}) {
+                               "--offset", "--scanlines", "--frame", "--type", "--black", "--wb", "--gamma"}) {
         if (name == option) {
             return true;
         }
@@ -131,6 +237,14 @@ std::string conflictOf(const Arguments& a)
         return "--scanlines " + std::to_string(*a.scanlines) + " is less than the height " +
                std::to_string(a.height);
     }
+    if (a.layout && a.look.black >= (int64_t{1} << layoutInfo(*a.layout).sampleBits) - 1) {
+        return "--black " + std::to_string(a.look.black) + " is not below " + layoutName(*a.layout) +
+               "'s white level " + std::to_string((int64_t{1} << layoutInfo(*a.layout).sampleBits) - 1);
+    }
+    if (a.type == OutputType::Dng && (a.look.full || a.look.srgb)) {
+        return std::string(a.look.full ? "--full" : "--gamma srgb") +
+               " makes no sense for a DNG, which holds the mosaic itself for a raw developer";
+    }
     return {};
 }
 
@@ -163,6 +277,10 @@ Arguments parseArguments(const std::vector<std::string>& args)
     Arguments a;
     a.command = Command::Convert;
     bool optionsEnded = false;
+    bool preview = false;  // what --wb and --gamma do not say themselves
+    bool typeGiven = false;
+    bool balanceGiven = false;
+    bool gammaGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -181,6 +299,10 @@ Arguments parseArguments(const std::vector<std::string>& args)
             a.quiet = true;
         } else if (arg == "--dry-run") {
             a.dryRun = true;
+        } else if (arg == "--full") {
+            a.look.full = true;
+        } else if (arg == "--preview") {
+            preview = true;
         } else {
             const size_t equals = arg.find('=');
             const std::string name = arg.substr(0, equals);
@@ -199,12 +321,34 @@ Arguments parseArguments(const std::vector<std::string>& args)
             if (!takeValue(a, name, value, &error)) {
                 return usageError(error);
             }
+            typeGiven = typeGiven || name == "--type";
+            balanceGiven = balanceGiven || name == "--wb";
+            gammaGiven = gammaGiven || name == "--gamma";
         }
+    }
+    if (preview && !balanceGiven) {
+        a.look.balance = Balance::Auto;
+    }
+    if (preview && !gammaGiven) {
+        a.look.srgb = true;
+    }
+    if (!typeGiven && !typeByExtension(a.output, &a.type)) {
+        a.type = OutputType::Bmp;
     }
     if (const std::string conflict = conflictOf(a); !conflict.empty()) {
         return usageError(conflict);
     }
     return a;
+}
+
+const char* typeExtension(OutputType type)
+{
+    switch (type) {
+    case OutputType::Png:
+    case OutputType::Png16: return ".png";
+    case OutputType::Dng: return ".dng";
+    default: return ".bmp";
+    }
 }
 
 std::string usageText()

@@ -17,6 +17,24 @@ constexpr int32_t kMaxHeight = 16384;
 
 enum class Command { Convert, Help, Version, UsageError };
 
+// What each frame becomes.
+enum class OutputType { Bmp, Png, Png16, Dng };
+
+// The file name extension of a type, ".bmp" ...
+const char* typeExtension(OutputType type);
+
+// How colours are balanced: not at all, by the given gains, or by grey world.
+enum class Balance { None, Gains, Auto };
+
+// What turns samples into the picture's values.
+struct Look {
+    bool full = false;        // W x H, demosaicked, instead of a pixel a cell
+    int64_t black = 0;        // subtracted from every sample
+    Balance balance = Balance::None;
+    double gains[3] = {1.0, 1.0, 1.0};  // red, green, blue, for Balance::Gains
+    bool srgb = false;        // the sRGB transfer curve; linear otherwise
+};
+
 // Which frames of each input to convert.
 struct FrameChoice {
     bool all = false;   // every frame the file holds, each to its own file
@@ -37,6 +55,8 @@ struct Arguments {
     std::optional<int64_t> scanlines;
     std::optional<FrameChoice> frame;
 
+    OutputType type = OutputType::Bmp;  // --type, else --output's extension, else BMP
+    Look look;
     std::string output;  // empty: derive from each input's path
     bool quiet = false;
     bool dryRun = false;

@@ -8,10 +8,9 @@
 #include "cell_layout.h"
 #include "file_replace.h"
 #include "name_geometry.h"
+#include "picture_stream.h"
 
 namespace {
-
-constexpr const char* kPictureExtension = ".bmp";
 
 std::string joinAlternatives(const std::vector<std::string>& words)
 {
@@ -188,7 +187,14 @@ JobPlan planJob(const Arguments& args, const std::string& input)
         job.frames = *args.frame;
         job.framesFrom = Source::Option;
     }
-    job.output = args.output.empty() ? withExtension(input, kPictureExtension) : args.output;
+    job.type = args.type;
+    job.look = args.look;
+    const int64_t white = (int64_t{1} << layoutInfo(job.frame.layout).sampleBits) - 1;
+    if (job.look.black >= white) {
+        problems.push_back("black level " + std::to_string(job.look.black) + " is not below " +
+                           layoutName(job.frame.layout) + "'s white level " + std::to_string(white));
+    }
+    job.output = args.output.empty() ? withExtension(input, typeExtension(job.type)) : args.output;
 
     plan.ok = problems.empty();
     for (size_t i = 0; i < problems.size(); ++i) {
@@ -296,8 +302,12 @@ bool writeFrame(const Job& job, const PackedSource& source, int64_t k, const std
     }
     std::string why;
     BandFailure failed = BandFailure::None;
-    if (!writeBmpInBands(out, source, job.frame, k, cellLayoutFor(job.pattern), planBands(job.frame), &why,
-                         &failed)) {
+    const CellLayout cell = cellLayoutFor(job.pattern);
+    const bool written =
+        needsSamples(job.type, job.look)
+            ? writePictureInBands(out, source, job.frame, k, cell, job.type, job.look, &why, &failed)
+            : writeBmpInBands(out, source, job.frame, k, cell, planBands(job.frame), &why, &failed);
+    if (!written) {
         switch (failed) {
         case BandFailure::Read: *reason = "cannot read (" + why + ")"; break;
         case BandFailure::Memory: *reason = "not enough memory to convert it"; break;
@@ -346,7 +356,8 @@ JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
         if (!writeFrame(job, source, k, output, inputs, &reason)) {
             return failure(r, reason);
         }
-        r.written.push_back({output, framePictureWidth(job.frame), framePictureHeight(job.frame)});
+        const PictureSize size = pictureSize(job.frame, job.type, job.look);
+        r.written.push_back({output, size.width, size.height});
     }
     r.ok = true;
     return r;

@@ -22,6 +22,8 @@ struct Job {
     FrameGeometry frame;
     int32_t pattern = 0;  // pattern 1..4 (cell_layout.h)
     FrameChoice frames;
+    OutputType type = OutputType::Bmp;
+    Look look;
 
     Source layoutFrom = Source::Default;
     Source widthFrom = Source::Default;

@@ -1,0 +1,399 @@
+#include "picture_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "band_pipeline.h"
+#include "bmp_format.h"
+#include "develop.h"
+#include "dng_writer.h"
+#include "mosaic_band.h"
+#include "picture_rows.h"
+#include "png_writer.h"
+#include "raw_geometry.h"
+
+namespace {
+
+// Output bytes a band makes: enough for deflate to find what it can, small
+// enough that a band's samples and pixels stay in the processor's cache.
+constexpr int64_t kBandBytes = int64_t{256} * 1024;
+// Developing and deflating are work for the processor, so every core helps;
+// past four the copies in and out share one memory bus anyway.
+constexpr unsigned kMaxThreads = 4;
+
+unsigned threadsFor(int32_t bands)
+{
+    const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+    return std::clamp<unsigned>(std::min(hardware, kMaxThreads), 1, static_cast<unsigned>(std::max(1, bands)));
+}
+
+// Unpacks rows of frame k into samples of one worker's own buffers.
+class SampleReader {
+public:
+    SampleReader(const PackedSource& source, const FrameGeometry& frame, int64_t k, int32_t width)
+        : source_(source), frame_(frame), k_(k), width_(width)
+    {
+    }
+
+    struct Buffers {
+        std::vector<uint8_t> raw;
+        std::vector<uint16_t> samples;
+        std::vector<const uint16_t*> rows;
+    };
+
+    // Rows first .. first + count - 1 of the frame. Null with the reason when
+    // they cannot be read; throws std::bad_alloc when memory runs out.
+    const uint16_t* const* read(int32_t first, int32_t count, Buffers& own, std::string* reason) const
+    {
+        const int64_t bytes = (count - int64_t{1}) * frame_.stride + minimumRowBytes(frame_.layout, frame_.width);
+        own.raw.resize(static_cast<size_t>(bytes));
+        own.samples.resize(static_cast<size_t>(count) * static_cast<size_t>(width_));
+        own.rows.resize(static_cast<size_t>(count));
+        const int64_t at = frameStart(frame_, k_) + first * frame_.stride;
+        const uint8_t* raw = source_.rows(static_cast<uint64_t>(at), static_cast<size_t>(bytes), own.raw.data(), reason);
+        if (raw == nullptr) {
+            return nullptr;
+        }
+        for (int32_t r = 0; r < count; ++r) {
+            uint16_t* samples = own.samples.data() + static_cast<size_t>(r) * static_cast<size_t>(width_);
+            unpackRow(frame_.layout, raw + r * frame_.stride, width_, samples);
+            own.rows[static_cast<size_t>(r)] = samples;
+        }
+        return own.rows.data();
+    }
+
+private:
+    const PackedSource& source_;
+    const FrameGeometry& frame_;
+    int64_t k_;
+    int32_t width_;
+};
+
+// The state every writer below shares: the frame's mosaic, its reader, one set
+// of buffers a worker, and whether memory ran out in a band.
+struct Stream {
+    MosaicFrame mosaic;
+    SampleReader reader;
+    std::vector<SampleReader::Buffers> buffers;
+    std::atomic<bool> outOfMemory{false};
+
+    Stream(const PackedSource& source, const FrameGeometry& frame, int64_t k, CellLayout cell, int32_t width)
+        : mosaic{width, frame.height, layoutInfo(frame.layout).sampleBits, cell}, reader(source, frame, k, width)
+    {
+    }
+
+    // Runs `make` for a band, turning memory running out into a failure.
+    template <typename Make>
+    bool guarded(const Make& make, std::string* why)
+    {
+        try {
+            return make();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            *why = "not enough memory";
+            return false;
+        }
+    }
+
+    bool finish(const BandOutcome& outcome, std::string* reason, BandFailure* failure) const
+    {
+        *reason = outcome.reason;
+        *failure = outcome.failed == BandStage::None ? BandFailure::None
+                   : outOfMemory                     ? BandFailure::Memory
+                   : outcome.failed == BandStage::Make ? BandFailure::Read
+                                                       : BandFailure::Write;
+        return outcome.failed == BandStage::None;
+    }
+};
+
+// Picture rows first .. first + count - 1 from the rows the stream reads.
+bool makeRows(Stream& s, SampleReader::Buffers& own, const DevelopTables& tables, bool full, int32_t first,
+              int32_t count, PixelFormat format, uint8_t* out, int64_t stride, std::string* why)
+{
+    const RowSpan span = full ? demosaicSampleRows(s.mosaic, first, count) : RowSpan{2 * first, 2 * count};
+    const uint16_t* const* rows = s.reader.read(span.first, span.count, own, why);
+    if (rows == nullptr) {
+        return false;
+    }
+    const SampleRows band{rows, span.first, span.count};
+    const bool made = full ? demosaicRows(s.mosaic, band, tables, first, count, format, out, stride)
+                           : developCellRows(s.mosaic, band, tables, first, count, 1, format, out, stride);
+    if (!made) {
+        *why = "the picture builder refused a band";
+    }
+    return made;
+}
+
+// Gains that make the frame's mean red and blue its mean green: a first pass
+// over every sample row.
+bool greyWorld(const PackedSource& source, const FrameGeometry& frame, int64_t k, CellLayout cell, int64_t black,
+               double gains[3], std::string* reason, BandFailure* failure)
+{
+    Stream s(source, frame, k, cell, frame.width);
+    const int32_t rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / (2 * frame.width)));
+    const int32_t bands = (frame.height + rowsPerBand - 1) / rowsPerBand;
+    const unsigned workers = threadsFor(bands);
+    s.buffers.resize(workers);
+    std::vector<ColourSums> sums(workers);
+    const auto make = [&](int32_t band, unsigned worker, std::string* why) {
+        return s.guarded(
+            [&] {
+                const int32_t first = band * rowsPerBand;
+                const int32_t count = std::min(rowsPerBand, frame.height - first);
+                const uint16_t* const* rows = s.reader.read(first, count, s.buffers[worker], why);
+                if (rows != nullptr) {
+                    addColourSums(s.mosaic, SampleRows{rows, first, count}, static_cast<uint16_t>(black),
+                                  &sums[worker]);
+                }
+                return rows != nullptr;
+            },
+            why);
+    };
+    const auto deliver = [](int32_t, unsigned, std::string*) { return true; };
+    if (!s.finish(runBands(bands, workers, make, deliver), reason, failure)) {
+        return false;
+    }
+    ColourSums total;
+    for (const ColourSums& part : sums) {
+        for (int c = 0; c < 3; ++c) {
+            total.sum[c] += part.sum[c];
+            total.count[c] += part.count[c];
+        }
+    }
+    greyWorldGains(total, gains);
+    return true;
+}
+
+bool writeBmp(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool full, std::string* reason,
+              BandFailure* failure)
+{
+    const int32_t width = full ? s.mosaic.width : cellPictureWidth(s.mosaic);
+    const int32_t height = full ? s.mosaic.height : cellPictureHeight(s.mosaic);
+    const int64_t stride = pictureStride(width);
+    uint8_t header[kBmpHeaderBytes];
+    if (!buildBmpHeader(width, height, stride, header)) {
+        *reason = "the picture is too large for a BMP file";
+        return false;
+    }
+    if (!out.write(header, sizeof header)) {
+        *reason = out.reason();
+        return false;
+    }
+    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kBandBytes / stride, 1, height));
+    const int32_t bands = (height + rowsPerBand - 1) / rowsPerBand;
+    const unsigned workers = threadsFor(bands);
+    s.buffers.resize(workers);
+    std::vector<std::vector<uint8_t>> pixels(workers);
+
+    // File order is bottom-up: band 0 holds the picture's bottom rows, written
+    // into the band's buffer from its end.
+    const auto rowsOf = [&](int32_t band) { return std::min(rowsPerBand, height - band * rowsPerBand); };
+    const auto make = [&](int32_t band, unsigned worker, std::string* why) {
+        return s.guarded(
+            [&] {
+                const int32_t count = rowsOf(band);
+                std::vector<uint8_t>& own = pixels[worker];
+                own.assign(static_cast<size_t>(count * stride), 0);
+                return makeRows(s, s.buffers[worker], tables, full, height - band * rowsPerBand - count, count,
+                                PixelFormat::kBgr8, own.data() + (count - 1) * stride, -stride, why);
+            },
+            why);
+    };
+    const auto deliver = [&](int32_t band, unsigned worker, std::string* why) {
+        if (!out.write(pixels[worker].data(), static_cast<size_t>(rowsOf(band) * stride))) {
+            *why = out.reason();
+            return false;
+        }
+        return true;
+    };
+    return s.finish(runBands(bands, workers, make, deliver), reason, failure);
+}
+
+bool writePng(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool full, int32_t depth,
+              std::string* reason, BandFailure* failure)
+{
+    const int32_t width = full ? s.mosaic.width : cellPictureWidth(s.mosaic);
+    const int32_t height = full ? s.mosaic.height : cellPictureHeight(s.mosaic);
+    const PixelFormat format = depth == 8 ? PixelFormat::kRgb8 : PixelFormat::kRgb16BigEndian;
+    const int64_t rowBytes = int64_t{width} * pixelBytes(format);
+    const std::vector<uint8_t> start = pngStart(width, height, depth);
+    if (start.empty() || !out.write(start.data(), start.size())) {
+        *reason = start.empty() ? "the picture is too large for a PNG file" : out.reason();
+        return false;
+    }
+    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kBandBytes / rowBytes, 1, height));
+    const int32_t bands = (height + rowsPerBand - 1) / rowsPerBand;
+    const unsigned workers = threadsFor(bands);
+    s.buffers.resize(workers);
+    std::vector<std::vector<uint8_t>> pixels(workers);
+    std::vector<PngBand> encoded(workers);
+    uint32_t adler = kPngAdlerStart;
+
+    const auto make = [&](int32_t band, unsigned worker, std::string* why) {
+        return s.guarded(
+            [&] {
+                const int32_t first = band * rowsPerBand;
+                const int32_t count = std::min(rowsPerBand, height - first);
+                std::vector<uint8_t>& own = pixels[worker];
+                own.resize(static_cast<size_t>(count * rowBytes));
+                if (!makeRows(s, s.buffers[worker], tables, full, first, count, format, own.data(), rowBytes, why)) {
+                    return false;
+                }
+                if (!pngEncodeBand(own.data(), rowBytes, count, width, depth, band + 1 == bands, &encoded[worker])) {
+                    *why = "deflate failed";
+                    return false;
+                }
+                return true;
+            },
+            why);
+    };
+    const auto deliver = [&](int32_t, unsigned worker, std::string* why) {
+        const PngBand& band = encoded[worker];
+        if (!out.write(band.chunk.data(), band.chunk.size())) {
+            *why = out.reason();
+            return false;
+        }
+        adler = pngCombineAdler(adler, band);
+        return true;
+    };
+    if (!s.finish(runBands(bands, workers, make, deliver), reason, failure)) {
+        return false;
+    }
+    const std::vector<uint8_t> finish = pngFinish(adler);
+    if (!out.write(finish.data(), finish.size())) {
+        *reason = out.reason();
+        *failure = BandFailure::Write;
+        return false;
+    }
+    return true;
+}
+
+bool writeDng(ReplacingFile& out, Stream& s, const DngDescription& description, std::string* reason,
+              BandFailure* failure)
+{
+    DngLayout layout;
+    DevelopTables shifts;  // the preview shows the cells as the BMP does
+    if (!planDng(description, &layout) ||
+        !buildDevelopTables(DevelopSettings{s.mosaic.bits, 0, {1.0, 1.0, 1.0}, false}, 8, &shifts)) {
+        *reason = "the frame cannot be described in a DNG file";
+        return false;
+    }
+    const std::vector<uint8_t> head = dngHead(description, layout);
+    if (!out.write(head.data(), head.size())) {
+        *reason = out.reason();
+        return false;
+    }
+    const int32_t width = s.mosaic.width;
+    const int32_t cellRows = cellPictureHeight(s.mosaic);
+    const int64_t previewRowBytes = int64_t{layout.previewWidth} * 3;
+    std::vector<uint8_t> preview(layout.previewBytes);
+    // Bands of whole cell rows; the last also takes an odd last sample row.
+    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kBandBytes / (4 * int64_t{width}), 1, cellRows));
+    const int32_t bands = (cellRows + rowsPerBand - 1) / rowsPerBand;
+    const auto sampleRowsOf = [&](int32_t band) {
+        const int32_t first = 2 * band * rowsPerBand;
+        const int32_t count = band + 1 == bands ? s.mosaic.height - first : 2 * rowsPerBand;
+        return RowSpan{first, count};
+    };
+    const unsigned workers = threadsFor(bands);
+    s.buffers.resize(workers);
+    std::vector<std::vector<uint8_t>> strips(workers);
+
+    const auto make = [&](int32_t band, unsigned worker, std::string* why) {
+        return s.guarded(
+            [&] {
+                const RowSpan span = sampleRowsOf(band);
+                const uint16_t* const* rows = s.reader.read(span.first, span.count, s.buffers[worker], why);
+                if (rows == nullptr) {
+                    return false;
+                }
+                std::vector<uint8_t>& strip = strips[worker];
+                strip.resize(static_cast<size_t>(span.count) * static_cast<size_t>(width) * 2);
+                for (int32_t r = 0; r < span.count; ++r) {
+                    dngRawRow(rows[r], width, strip.data() + static_cast<size_t>(r) * static_cast<size_t>(width) * 2);
+                }
+                const SampleRows samples{rows, span.first, span.count};
+                for (int32_t j = span.first / 2; j < std::min(cellRows, (span.first + span.count) / 2); ++j) {
+                    if (isDngPreviewCellRow(layout, j) &&
+                        !developCellRows(s.mosaic, samples, shifts, j, 1, layout.previewStep, PixelFormat::kRgb8,
+                                         preview.data() + j / layout.previewStep * previewRowBytes, previewRowBytes)) {
+                        *why = "the picture builder refused a preview row";
+                        return false;
+                    }
+                }
+                return true;
+            },
+            why);
+    };
+    const auto deliver = [&](int32_t, unsigned worker, std::string* why) {
+        if (!out.write(strips[worker].data(), strips[worker].size())) {
+            *why = out.reason();
+            return false;
+        }
+        return true;
+    };
+    if (!s.finish(runBands(bands, workers, make, deliver), reason, failure)) {
+        return false;
+    }
+    if (!out.write(preview.data(), preview.size())) {
+        *reason = out.reason();
+        *failure = BandFailure::Write;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool needsSamples(OutputType type, const Look& look)
+{
+    return type != OutputType::Bmp || look.full || look.black != 0 || look.balance != Balance::None ||
+           look.srgb;
+}
+
+PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look& look)
+{
+    if (type == OutputType::Dng || look.full) {
+        return {frame.width, frame.height};
+    }
+    return {framePictureWidth(frame), framePictureHeight(frame)};
+}
+
+bool writePictureInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
+                         CellLayout cell, OutputType type, const Look& look, std::string* reason,
+                         BandFailure* failure)
+{
+    *failure = BandFailure::Write;
+    double gains[3] = {look.gains[0], look.gains[1], look.gains[2]};
+    if (look.balance == Balance::None) {
+        gains[0] = gains[1] = gains[2] = 1.0;
+    } else if (look.balance == Balance::Auto &&
+               !greyWorld(source, frame, k, cell, look.black, gains, reason, failure)) {
+        return false;
+    }
+    const int32_t bits = layoutInfo(frame.layout).sampleBits;
+    // Half-size pictures of a qcom10 frame decode its last group whole, as its
+    // BMP does; everything else works on the frame's own samples.
+    const bool cells = type != OutputType::Dng && !look.full;
+    Stream s(source, frame, k, cell, cells ? 2 * framePictureWidth(frame) : frame.width);
+    if (type == OutputType::Dng) {
+        DngDescription description{s.mosaic, static_cast<uint16_t>(look.black), {gains[0], gains[1], gains[2]},
+                                   layoutName(frame.layout)};
+        return writeDng(out, s, description, reason, failure);
+    }
+    DevelopTables tables;
+    const int32_t depth = type == OutputType::Png16 ? 16 : 8;
+    if (!buildDevelopTables(DevelopSettings{bits, static_cast<uint16_t>(look.black), {gains[0], gains[1], gains[2]},
+                                            look.srgb},
+                            depth, &tables)) {
+        *reason = "the black level or gains cannot be applied";
+        return false;
+    }
+    if (type == OutputType::Bmp) {
+        return writeBmp(out, s, tables, look.full, reason, failure);
+    }
+    return writePng(out, s, tables, look.full, depth, reason, failure);
+}

@@ -1,0 +1,37 @@
+// Writes every picture but the plain BMP of a frame (which bmp_stream.h makes
+// straight from the packed bytes): BMPs and PNGs developed from the frame's
+// samples, at half or full size, and the DNG of the mosaic itself. Like the
+// plain BMP, each is made in bands on several threads and written in order,
+// so memory stays that of a few bands whatever the size of the dump.
+//
+// Sample rows are unpacked to full precision (raw_layout.h) and turned into
+// pixels by the core's picture builders (picture_rows.h, develop.h); a qcom10
+// frame's half-size pictures take the padding samples of its last group too,
+// so they are exactly as wide as its BMP.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "arguments.h"
+#include "bmp_stream.h"
+#include "cell_layout.h"
+#include "file_replace.h"
+#include "raw_frame.h"
+
+// Whether a picture needs the sample path: any type but BMP, or any look.
+bool needsSamples(OutputType type, const Look& look);
+
+// The size a picture of the frame has: the mosaic's for --full and DNG, else a
+// pixel a cell.
+struct PictureSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look& look);
+
+// Writes the whole file of frame k, which `source` must hold. False with the
+// reason when a read or write fails or memory runs out; `failure` says which.
+bool writePictureInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
+                         CellLayout cell, OutputType type, const Look& look, std::string* reason,
+                         BandFailure* failure);
