@@ -3,9 +3,6 @@
 # pngcheck, LibRaw, exiftool), which are native only.
 target_sources(core_tests PRIVATE picture_rows_test.cpp)
 if(NOT WIN32)
-    find_package(PNG REQUIRED)
-    find_package(PkgConfig REQUIRED)
-    pkg_check_modules(LIBRAW REQUIRED IMPORTED_TARGET libraw)
     pixmora_add_gtest(output_tests dng_writer_test.cpp png_writer_test.cpp)
-    target_link_libraries(output_tests PRIVATE PNG::PNG PkgConfig::LIBRAW)
+    target_link_libraries(output_tests PRIVATE pixmora_test_readers)
 endif()

@@ -1,0 +1,132 @@
+// Every output type through the converter, read back by real readers (libpng,
+// LibRaw) against what the frame's known samples must give.
+#include <libraw/libraw.h>
+
+#include <cmath>
+#include <memory>
+
+#include "converter_process.h"
+#include "layout_packer.h"
+#include "png_reader.h"
+
+namespace {
+
+constexpr int32_t kWidth = 40, kHeight = 31, kStride = 64, kOffset = 10;  // LibRaw wants 22 a side
+
+// A GRBG mipi12 frame of random samples behind a header, rows padded.
+std::vector<uint16_t> writeScene(const std::string& path)
+{
+    std::mt19937 random(12);
+    std::vector<uint16_t> samples(kWidth * kHeight);
+    std::vector<uint8_t> bytes(kOffset, 0xEE);
+    for (int32_t y = 0; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            samples[static_cast<size_t>(y * kWidth + x)] = static_cast<uint16_t>(random() & 0xFFF);
+        }
+        std::vector<uint8_t> row = packLayoutRow(RawLayout::Mipi12, {samples.begin() + y * kWidth, samples.begin() + (y + 1) * kWidth}, random);
+        row.resize(kStride, 0xDD);
+        bytes.insert(bytes.end(), row.begin(), row.end());
+    }
+    writeFile(path, bytes);
+    return samples;
+}
+
+// The half-size picture, RGB from the top: samples shifted to the depth, green
+// the truncated mean of the two shifted greens.
+std::vector<uint8_t> cells(const std::vector<uint16_t>& s, int32_t depth)
+{
+    const auto at = [&](int32_t x, int32_t y) {
+        const uint32_t v = s[static_cast<size_t>(y * kWidth + x)];
+        return depth == 8 ? v >> 4 : v << 4;
+    };
+    std::vector<uint8_t> out;
+    for (int32_t j = 0; j < kHeight / 2; ++j) {
+        for (int32_t i = 0; i < kWidth / 2; ++i) {  // GRBG: green, red over blue, green
+            const int32_t x = 2 * i, y = 2 * j;
+            for (uint32_t v : {at(x + 1, y), (at(x, y) + at(x + 1, y + 1)) / 2, at(x, y + 1)}) {
+                if (depth == 16) {
+                    out.push_back(static_cast<uint8_t>(v >> 8));
+                }
+                out.push_back(static_cast<uint8_t>(v));
+            }
+        }
+    }
+    return out;
+}
+
+const std::vector<std::string> kScene{"--layout", "mipi12", "--width", "40", "--height", "31", "--stride", "64",
+                                      "--offset", "10", "--pattern", "GRBG"};
+
+// Names keep their folder (dots and all) and gain the type's extension.
+TEST(Outputs, EveryTypeGivesTheFramesSamplesToRealReaders)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("a.b"));
+    const std::vector<uint16_t> samples = writeScene(dir.file("a.b/scene"));
+    EXPECT_EQ(runConverter(with(kScene, {"--type", "png", "a.b/scene"}), dir.path()),
+              (ConverterRun{0, "a.b/scene -> a.b/scene.png 20x15\n", ""}));
+    EXPECT_EQ(readPng(readFile(dir.file("a.b/scene.png")), 8, 20, 15), cells(samples, 8));
+    EXPECT_EQ(runConverter(with(kScene, {"--type", "png16", "--output", "deep.png", "a.b/scene"}), dir.path()).exitCode, 0);
+    EXPECT_EQ(readPng(readFile(dir.file("deep.png")), 16, 20, 15), cells(samples, 16));
+
+    EXPECT_EQ(runConverter(with(kScene, {"--black", "100", "--wb", "2,1,0.5", "--output", "scene.DNG", "a.b/scene"}), dir.path()),
+              (ConverterRun{0, "a.b/scene -> scene.DNG 40x31\n", ""}));
+    auto raw = std::make_unique<LibRaw>();
+    ASSERT_EQ(raw->open_file(dir.file("scene.DNG").c_str()), LIBRAW_SUCCESS);
+    ASSERT_EQ(raw->unpack(), LIBRAW_SUCCESS);
+    const libraw_data_t& data = raw->imgdata;
+    ASSERT_TRUE(data.sizes.raw_width == kWidth && data.sizes.raw_height == kHeight);
+    for (int32_t p = 0; p < 4; ++p) {
+        EXPECT_EQ(data.idata.cdesc[raw->COLOR(p / 2, p % 2)], "GRBG"[p]) << "cell position " << p;
+    }
+    EXPECT_EQ(data.color.black, 100u);
+    EXPECT_EQ(data.color.maximum, 4095u);
+    EXPECT_NEAR(data.color.cam_mul[0] / data.color.cam_mul[2], 4.0, 1e-6);
+    size_t mismatches = 0;
+    for (int32_t i = 0; i < kWidth * kHeight; ++i) {
+        mismatches += data.rawdata.raw_image[static_cast<size_t>(i / kWidth) * data.sizes.raw_pitch / 2 +
+                                             static_cast<size_t>(i % kWidth)] != samples[static_cast<size_t>(i)];
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+// Flat frames, where every rule gives one value a colour: black stretched so
+// white stays white, grey-world gains, the sRGB curve, rounding; --full keeps
+// each pixel's own samples and, with equal neighbours, means them exactly.
+TEST(Outputs, DevelopAndFullFollowTheirRules)
+{
+    TempDir dir;
+    std::vector<uint8_t> bytes;
+    for (int32_t y = 0; y < 24; ++y) {
+        for (int32_t x = 0; x < 24; ++x) {  // RGGB plain10: red 400, greens 200, blue 100
+            const uint16_t v = y % 2 == 0 ? (x % 2 == 0 ? 400 : 200) : (x % 2 == 0 ? 200 : 100);
+            bytes.push_back(static_cast<uint8_t>(v));
+            bytes.push_back(static_cast<uint8_t>(v >> 8 | 0xFC));  // bits above the sample are ignored
+        }
+    }
+    writeFile(dir.file("flat.raw"), bytes);
+    const auto srgb = [](double t) { return t <= 0.0031308 ? 12.92 * t : 1.055 * std::pow(t, 1 / 2.4) - 0.055; };
+    const auto level = [](double t) { return static_cast<uint8_t>(std::floor(t * 255 + 0.5)); };
+    const uint8_t grey = level(srgb(200.0 / 1023));
+    struct Case { std::vector<std::string> options; int32_t side; std::vector<uint8_t> pixel; };
+    const Case cases[] = {
+        {{"--black", "64"}, 12, {level(336.0 / 959), level(136.0 / 959), level(36.0 / 959)}},
+        {{"--wb", "auto"}, 12, {level(200.0 / 1023), level(200.0 / 1023), level(200.0 / 1023)}},
+        {{"--preview"}, 12, {grey, grey, grey}},
+        {{"--wb", "3,1,1", "--gamma", "linear"}, 12, {255, level(200.0 / 1023), level(100.0 / 1023)}},
+        {{"--full"}, 24, {100, 50, 25}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--layout", "plain10", "--width", "24", "--height", "24", "--pattern", "RGGB",
+                                      "--output", "flat.png", "flat.raw"};
+        args.insert(args.begin(), c.options.begin(), c.options.end());
+        ASSERT_EQ(runConverter(args, dir.path()).exitCode, 0);
+        std::vector<uint8_t> expected;
+        for (int32_t i = 0; i < c.side * c.side; ++i) {
+            expected.insert(expected.end(), c.pixel.begin(), c.pixel.end());
+        }
+        EXPECT_EQ(readPng(readFile(dir.file("flat.png")), 8, c.side, c.side), expected) << c.options[0];
+    }
+}
+
+}  // namespace
