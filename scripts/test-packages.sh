@@ -226,8 +226,7 @@ renders_manual_page() {
 # Every option --help lists has its own entry under OPTIONS in the page.
 documents_every_option() {
     local options option missing=0
-    options=$("$1" --help | sed -n '/^Options:/,/^$/p' |
-        awk '/^  -/ { print $1; if ($1 ~ /,$/) print $2 }' | tr -d ,)
+    options=$("$1" --help | awk '/^  -/ { print $1; if ($1 ~ /,$/) print $2 }' | tr -d ,)
     [ -n "$options" ] || { echo "    no options read from --help"; return 1; }
     MANWIDTH=200 man -E ascii -l "$2" 2>/dev/null | sed -n '/^OPTIONS/,/^[A-Z]/p' >"$work/options.txt"
     for option in $options; do
