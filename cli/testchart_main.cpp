@@ -24,7 +24,8 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 4 && argc != 5) {
+    // An option such as --help is never taken for the file to write.
+    if ((argc != 2 && argc != 4 && argc != 5) || argv[1][0] == '-') {
         return usage();
     }
     const char* out = argv[1];
