@@ -241,6 +241,10 @@ std::string conflictOf(const Arguments& a)
         return "--black " + std::to_string(a.look.black) + " is not below " + layoutName(*a.layout) +
                "'s white level " + std::to_string((int64_t{1} << layoutInfo(*a.layout).sampleBits) - 1);
     }
+    if (a.width == 1 && (a.look.full || a.type == OutputType::Dng)) {
+        return std::string("--width 1 is too narrow for ") + (a.look.full ? "--full" : "a DNG") +
+               ", which needs at least 2 samples a row";
+    }
     if (a.type == OutputType::Dng && (a.look.full || a.look.srgb)) {
         return std::string(a.look.full ? "--full" : "--gamma srgb") +
                " makes no sense for a DNG, which holds the mosaic itself for a raw developer";

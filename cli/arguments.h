@@ -10,7 +10,7 @@
 #include "raw_layout.h"
 
 // Wider than the window's panel on purpose: large sensors and small crops.
-constexpr int32_t kMinWidth = 1;  // qcom10; every other layout needs a whole cell, 2
+constexpr int32_t kMinWidth = 1;  // qcom10's half-size pictures; other layouts, --full and DNG need a cell, 2
 constexpr int32_t kMaxWidth = 16384;
 constexpr int32_t kMinHeight = 2;  // one row pair, the smallest picture
 constexpr int32_t kMaxHeight = 16384;

@@ -189,6 +189,12 @@ JobPlan planJob(const Arguments& args, const std::string& input)
     }
     job.type = args.type;
     job.look = args.look;
+    // Only the half-size pictures of qcom10 take a single sample a row: they
+    // decode its whole first group.
+    if (job.frame.width == 1 && (job.look.full || job.type == OutputType::Dng)) {
+        problems.push_back(std::string("width 1 is too narrow for ") + (job.look.full ? "--full" : "a DNG") +
+                           ", which needs at least 2 samples a row");
+    }
     const int64_t white = (int64_t{1} << layoutInfo(job.frame.layout).sampleBits) - 1;
     if (job.look.black >= white) {
         problems.push_back("black level " + std::to_string(job.look.black) + " is not below " +

@@ -154,6 +154,7 @@ TEST(Layouts, RefusesWhatCannotBeReadSayingWhy)
     writeFile(dir.file("a.dump"), std::vector<uint8_t>(307200, 1));  // raw8 640x480, and no other
     writeFile(dir.file("b.dump"), std::vector<uint8_t>(1000, 1));
     writeFile(dir.file("w[20]_w[22]_h[4]_stride[20]_RGGB.mipi10"), std::vector<uint8_t>(200, 1));
+    writeFile(dir.file("c_1x4_RGGB.raw"), std::vector<uint8_t>(64, 1));
     const std::string size = "width and height unknown: pass --width and --height, or name the file with one <W>x<H> token";
     const auto usage = [](const std::string& why) {
         return ConverterRun{2, "", "pixmora-convert: " + why + "\nTry 'pixmora-convert --help' for usage.\n"};
@@ -175,12 +176,17 @@ TEST(Layouts, RefusesWhatCannotBeReadSayingWhy)
               usage("--stride 9 is less than the 10 bytes a row of 8 mipi10 samples needs"));
     EXPECT_EQ(runConverter(with({"--layout", "raw8", "--width", "1"}, {"b.dump"}), dir.path()),
               usage("--width 1 is too narrow for raw8, which needs at least 2 samples a row"));
+    // A whole qcom10 group makes a half-size picture of a 1-sample row, but no full-size one.
+    EXPECT_EQ(runConverter(with(ok, {"--width", "1", "--type", "dng"}), dir.path()),
+              usage("--width 1 is too narrow for a DNG, which needs at least 2 samples a row"));
+    EXPECT_EQ(runConverter({"--full", "c_1x4_RGGB.raw"}, dir.path()),
+              (ConverterRun{1, "", failed("c_1x4_RGGB.raw", "width 1 is too narrow for --full, which needs at least 2 samples a row")}));
     EXPECT_EQ(runConverter(with({"--scanlines", "3"}, ok), dir.path()), usage("--scanlines 3 is less than the height 4"));
     EXPECT_EQ(runConverter(with({"--layout", "mipi16"}, ok), dir.path()),
               usage("--layout 'mipi16' is not one of qcom10, mipi10, mipi12, mipi14, plain10, plain12, plain14, plain16, raw8"));
     EXPECT_EQ(runConverter(with({"--frame", "-1"}, ok), dir.path()),
               usage("--frame '-1' is neither all nor a whole number from 0 to 1048575"));
-    EXPECT_EQ(filesIn(dir.path()).size(), 3u);
+    EXPECT_EQ(filesIn(dir.path()).size(), 4u);
 }
 
 }  // namespace
