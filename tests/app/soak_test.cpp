@@ -46,25 +46,18 @@ using SoakTest = WindowTest;
 
 TEST_F(SoakTest, ManyViewsAndPaintsKeepGdiObjectsAndMemoryFlat)
 {
-    TempDir dir;
-    struct Geometry {
-        const char *width, *height;
-        RawFrame frame;
-        std::string raw;
-    } geometries[] = {{"642", "482", randomFrame(642, 482, 7), windowsPath(dir.file("a.raw"))},
-                      {"700", "500", randomFrame(700, 500, 8), windowsPath(dir.file("b.raw"))}};
-    for (const Geometry& g : geometries) {
-        writeFile(g.raw, packFrame(g.frame));
-    }
-    const auto view = [](const Geometry& g) {
-        setSettings(g.width, g.height, kRggb);
-        std::strcpy(szFile, g.raw.c_str());
+    const std::string raws[] = {windowsPath(dir_.file("a.raw")), windowsPath(dir_.file("b.raw"))};
+    writeFile(raws[0], packFrame(randomFrame(642, 482, 7)));
+    writeFile(raws[1], packFrame(randomFrame(700, 500, 8)));
+    const auto view = [&raws](int i) {
+        setSettings(i % 2 == 0 ? "642" : "700", i % 2 == 0 ? "482" : "500", kRggb);
+        std::strcpy(szFile, raws[i % 2].c_str());
         click(hViewButton);
     };
     click(hHideButton);
     // The platform creates its stock objects and caches on first use.
-    for (const Geometry& g : geometries) {
-        view(g);
+    for (int i = 0; i < 2; ++i) {
+        view(i);
         UpdateWindow(hwnd_);
     }
     const DWORD gdiAtStart = gdiObjectCount();
@@ -73,32 +66,18 @@ TEST_F(SoakTest, ManyViewsAndPaintsKeepGdiObjectsAndMemoryFlat)
     ASSERT_GT(bytesAtStart, 0u) << "memory cannot be measured here";
 
     for (int i = 0; i < kRounds; ++i) {
-        view(geometries[i % 2]);
+        view(i);
     }
     EXPECT_EQ(gdiObjectCount(), gdiAtStart) << "after Views";
     EXPECT_LE(privateBytes(), bytesAtStart + kMemorySlack) << "after Views";
 
-    // Drag in a loop that ends with the picture's corner at (21, 13).
     mouse(WM_LBUTTONDOWN, 300, 300);
     for (int i = 0; i < kRounds; ++i) {
         mouse(WM_MOUSEMOVE, 200 + (i * 37) % 200, 220 + (i * 53) % 160);
         UpdateWindow(hwnd_);
     }
-    mouse(WM_MOUSEMOVE, 321, 313);
-    UpdateWindow(hwnd_);
     EXPECT_EQ(gdiObjectCount(), gdiAtStart) << "after paints";
     EXPECT_LE(privateBytes(), bytesAtStart + kMemorySlack) << "after paints";
-
-    // The last View was of the 700 x 500 file; the probes keep clear of the
-    // ">" button over the picture's corner.
-    const std::vector<uint8_t> expected = expectedPicture(geometries[1].frame, "RGGB");
-    ASSERT_EQ(static_cast<size_t>(m_nBmpStride * m_nBmpHeight), expected.size());
-    EXPECT_EQ(std::memcmp(m_pBmpData, expected.data(), expected.size()), 0);
-    for (const POINT p : {POINT{30, 30}, POINT{350, 0}, POINT{0, 249}, POINT{350, 249}, POINT{175, 120}}) {
-        const size_t at = static_cast<size_t>((m_nBmpHeight - 1 - p.y) * m_nBmpStride + 3 * p.x);
-        EXPECT_EQ(paintedPixelAt(21 + p.x, 13 + p.y), (ChartColour{expected[at + 2], expected[at + 1], expected[at]}))
-            << "picture point " << p.x << ", " << p.y;
-    }
 }
 
 }  // namespace

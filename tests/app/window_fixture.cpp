@@ -22,18 +22,6 @@ std::string classOf(HWND hwnd)
     return name;
 }
 
-// The message text of a message box: its first non-empty static that is not the icon.
-std::string messageBoxText(HWND box)
-{
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (classOf(child) == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON &&
-            !textOf(child).empty()) {
-            return textOf(child);
-        }
-    }
-    return "";
-}
-
 }  // namespace
 
 LRESULT CALLBACK WindowTest::cbtHook(int code, WPARAM wParam, LPARAM lParam)
@@ -46,7 +34,7 @@ LRESULT CALLBACK WindowTest::cbtHook(int code, WPARAM wParam, LPARAM lParam)
             dialogTicks = 0;
             SetTimer(nullptr, 0, 50, fillDialog);
         } else {
-            boxes.emplace_back(textOf(activated), messageBoxText(activated));
+            boxes.emplace_back(textOf(activated), textOf(GetDlgItem(activated, 0xFFFF)));  // the message's static
             PostMessageA(activated, WM_COMMAND, IDOK, 0);
         }
     }
@@ -136,19 +124,24 @@ void WindowTest::expectOneBox(const std::string& caption, const std::string& tex
     EXPECT_EQ(shown[0].second, text);
 }
 
-ChartColour WindowTest::paintedPixelAt(int x, int y)
+void WindowTest::expectChartAt(int32_t x, int32_t y)
 {
+    click(hHideButton);
     UpdateWindow(hwnd_);
     HDC dc = GetDC(hwnd_);
-    const COLORREF c = GetPixel(dc, x, y);
+    // Clear of the ">" button in the folded panel's corner.
+    for (const POINT p : {POINT{60, 40}, {300, 100}, {450, 20}, {200, 190}, {120, 250}, {401, 280}}) {
+        const COLORREF c = GetPixel(dc, x + p.x, y + p.y);
+        const ChartColour want = testChartColour(p.x, p.y, kChartPictureWidth, kChartPictureHeight);
+        EXPECT_EQ(c, RGB(want.r, want.g, want.b)) << "picture point " << p.x << ", " << p.y << " drawn at " << x << ", " << y;
+    }
     ReleaseDC(hwnd_, dc);
-    return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
-std::string WindowTest::loadChart(const TempDir& dir, const std::string& name)
+std::string WindowTest::loadChart(const std::string& name, const std::vector<uint8_t>& bytes)
 {
-    const std::string raw = windowsPath(dir.file(name));
-    writeFile(raw, buildTestChartRaw(kChartWidth, kChartHeight, kRggb));
+    const std::string raw = windowsPath(dir_.file(name));
+    writeFile(raw, bytes);
     setSettings("1000", "600", kRggb);
     drop({raw});
     EXPECT_NE(m_hDibBmp, nullptr) << raw;

@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,12 +18,22 @@
 #include "raw_builder.h"
 #include "temp_dir.h"
 #include "test_chart.h"
+#include "window_texts.h"
+
+constexpr int32_t kChartWidth = 1000, kChartHeight = 600, kChartPictureWidth = 501, kChartPictureHeight = 300;
+constexpr int kRggb = 1;
 
 inline std::string textOf(HWND window)
 {
     char text[1024] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
+}
+
+inline std::string windowsPath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
 class WindowTest : public ::testing::Test {
@@ -48,21 +56,19 @@ protected:
     // Exactly one box with this caption and text was shown (and dismissed with
     // OK) since the last check.
     static void expectOneBox(const std::string& caption, const std::string& text);
-    // Paints what is pending, then reads a client-area pixel back.
-    ChartColour paintedPixelAt(int x, int y);
-    // Writes the 1000 x 600 RGGB chart as `name` in `dir` and drops it with
-    // matching settings; returns its Windows path.
-    std::string loadChart(const TempDir& dir, const std::string& name = "chart.raw");
+    // Folds the panel away and reads the painted chart back at points in its
+    // bars, ramp and detail, drawn with its corner at (x, y).
+    void expectChartAt(int32_t x, int32_t y);
+    // Writes a 1000 x 600 RGGB dump (by default the chart) as `name` in the
+    // test's folder and drops it with matching settings; returns its Windows path.
+    std::string loadChart(const std::string& name = "chart.raw",
+                          const std::vector<uint8_t>& raw = buildTestChartRaw(kChartWidth, kChartHeight, kRggb));
     // Destroys the window and drops the quit request that posts, which would
     // otherwise end the next message loop at once.
     void closeWindow();
-    static std::string windowsPath(std::string path)
-    {
-        std::replace(path.begin(), path.end(), '/', '\\');
-        return path;
-    }
 
     HWND hwnd_ = nullptr;
+    TempDir dir_;
     // What the next open-file dialog does: choose this name, or cancel if empty.
     static std::string dialogChoice;
     static std::string dialogFileType;  // its file-type list's text as it opened
@@ -72,24 +78,3 @@ private:
     static void CALLBACK fillDialog(HWND, UINT, UINT_PTR, DWORD);
     HHOOK hook_ = nullptr;
 };
-
-constexpr int32_t kChartWidth = 1000;
-constexpr int32_t kChartHeight = 600;
-constexpr int32_t kChartPictureWidth = 501;   // (1000 + 5) / 6 * 6 / 2
-constexpr int32_t kChartPictureHeight = 300;
-constexpr int kRggb = 1;
-
-constexpr char kSettingsErrorText[] =
-    "View Error!Please check [640 < width < 7400] [480 < height < 5000]\n"
-    "[Type in [RGGB, GRBG, BGGR, GBRG]] and correct select raw file.";
-
-inline std::string loadErrorText(const std::string& width, const std::string& height, const std::string& type)
-{
-    return "Load Error!Please check [width " + width + "] [height " + height + "]\n[Type " + type +
-           "] is correct.";
-}
-
-inline bool operator==(const ChartColour& a, const ChartColour& b)
-{
-    return a.r == b.r && a.g == b.g && a.b == b.b;
-}
