@@ -15,19 +15,13 @@ HWND pendingDialog = nullptr;
 int dialogTicks = 0;
 constexpr int kDialogTicksMax = 100;  // 5 s at 50 ms
 
-std::string classOf(HWND hwnd)
-{
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    return name;
-}
-
 }  // namespace
 
 LRESULT CALLBACK WindowTest::cbtHook(int code, WPARAM wParam, LPARAM lParam)
 {
     HWND activated = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_ACTIVATE && classOf(activated) == "#32770") {
+    char name[8] = {};
+    if (code == HCBT_ACTIVATE && GetClassNameA(activated, name, sizeof name) > 0 && std::strcmp(name, "#32770") == 0) {
         if (GetDlgItem(activated, cmb13) != nullptr || GetDlgItem(activated, edt1) != nullptr) {
             // The open-file dialog is still being set up; fill it from its own loop.
             pendingDialog = activated;
@@ -117,11 +111,8 @@ void WindowTest::drop(const std::vector<std::string>& names)
 
 void WindowTest::expectOneBox(const std::string& caption, const std::string& text)
 {
-    const auto shown = std::move(boxes);
+    EXPECT_EQ(boxes, (std::vector<std::pair<std::string, std::string>>{{caption, text}}));
     boxes.clear();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].first, caption);
-    EXPECT_EQ(shown[0].second, text);
 }
 
 void WindowTest::expectChartAt(int32_t x, int32_t y)

@@ -13,12 +13,14 @@
 #define PIXMORA_HAVE_MEMORY_CAP 1
 #endif
 
-// Each runs `body` in a child process and returns its exit status, or -1 when
-// it did not exit by itself (a crash). The first caps the address space at
-// what the child already uses plus `headroom`; the second caps the size of any
-// file it writes, a write past it failing as on a full disk.
-int exitStatusUnderMemoryCap(uint64_t headroom, const std::function<int()>& body);
-int exitStatusUnderFileSizeCap(uint64_t bytes, const std::function<int()>& body);
+enum class ChildLimit {
+    Memory,    // the address space: what the child already uses plus the bytes given
+    FileSize,  // any file it writes; a write past it fails as on a full disk
+};
+
+// Runs `body` in a child process under the limit and returns its exit status,
+// or -1 when it did not exit by itself (a crash).
+int exitStatusUnderLimit(ChildLimit limit, uint64_t bytes, const std::function<int()>& body);
 
 // A file of `bytes` zero bytes that takes no disk space.
 bool makeSparseFile(const std::string& path, int64_t bytes);

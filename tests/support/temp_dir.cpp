@@ -22,7 +22,6 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(path_, ignored);
 }
 
