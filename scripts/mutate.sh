@@ -23,7 +23,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tree=$PWD
 only="${1:-}"
-scratch="${PIXMORA_MUTATE_DIR:-${TMPDIR:-/tmp}/pixmora-mutate}"
+# One scratch copy per tree, kept between runs so that only what changed is rebuilt.
+scratch="${PIXMORA_MUTATE_DIR:-${TMPDIR:-/tmp}/pixmora-mutate-$(printf '%s' "$tree" | cksum | cut -d' ' -f1)}"
 src="$scratch/src"
 log="$scratch/last.log"
 jobs=2

@@ -131,7 +131,7 @@ void WindowTest::expectChartAt(int32_t x, int32_t y)
 
 std::string WindowTest::loadChart(const std::string& name, const std::vector<uint8_t>& bytes)
 {
-    const std::string raw = windowsPath(dir_.file(name));
+    std::string raw = windowsPath(dir_.file(name));
     writeFile(raw, bytes);
     setSettings("1000", "600", kRggb);
     drop({raw});

@@ -112,8 +112,9 @@ TEST_F(WindowTest, DropViewAndDragDrawTheChartAtTheDrawOffset)
     EXPECT_EQ(std::pair(x_draw, y_draw), std::pair(80 + 65526 - 10, 60 + 65516 - 20));
 }
 
-// A cancel chooses no file: the path field keeps its text, but Save then
-// writes nothing and View refuses the settings.
+// View refuses settings out of bounds whatever the file. A cancel chooses no
+// file: the path field keeps its text, but Save then writes nothing and View
+// refuses the settings.
 TEST_F(WindowTest, BrowserChoosesAFileAndACancelChoosesNone)
 {
     loadChart();
@@ -123,7 +124,11 @@ TEST_F(WindowTest, BrowserChoosesAFileAndACancelChoosesNone)
     click(hSelectButton);
     EXPECT_EQ(dialogFileType, "Raw File");
     EXPECT_EQ(std::pair(std::string(szFile), textOf(hFilePathEdit)), std::pair(other, other));
+    setSettings("640", "600", kRggb);  // a bound: refused before any load
+    click(hViewButton);
+    expectOneBox("Error Hint", kSettingsErrorText);
 
+    setSettings("1000", "600", kRggb);
     dialogChoice.clear();
     click(hSelectButton);
     EXPECT_EQ(std::pair(std::string(szFile), textOf(hFilePathEdit)), std::pair(std::string(), other));
@@ -144,7 +149,7 @@ TEST_F(WindowTest, DropsOfTwoFilesOrWithSelectChosenLoadNoNewFile)
     const std::string other = windowsPath(dir_.file("other.raw"));
     drop({other, other});
     EXPECT_EQ(std::pair(std::string(szFile), textOf(hFilePathEdit)), std::pair(raw, raw));
-    const uint8_t* red = CDIBBitmap_topRow(0) + 3 * (5 * kChartPictureWidth / 8 + 2);
+    const uint8_t* red = CDIBBitmap_topRow(0) + 945;  // pixel 315, in the sixth of the eight bars: red
     EXPECT_EQ(std::tuple(red[0], red[1], red[2]), std::tuple(255, 0, 0)) << "blue, green, red";
 
     // With "Select..." chosen a drop fills the path field and loads nothing, silently.
@@ -261,7 +266,7 @@ TEST_F(WindowTest, ManyViewsAndPaintsKeepGdiObjectsAndMemoryFlat)
     writeFile(raws[1], packFrame(randomFrame(700, 500, 8)));
     const auto view = [&raws](int i) {
         setSettings(i % 2 == 0 ? "642" : "700", i % 2 == 0 ? "482" : "500", kRggb);
-        std::strcpy(szFile, raws[i % 2].c_str());
+        std::snprintf(szFile, sizeof szFile, "%s", raws[i % 2].c_str());
         click(hViewButton);
     };
     click(hHideButton);

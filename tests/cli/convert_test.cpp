@@ -195,11 +195,12 @@ ConverterRun runConverter(const std::vector<std::string>& args, const std::strin
     const std::string q = "'", program = PIXMORA_CONVERT_PATH;
     std::string command = "cd '" + workingDir + "' && " + (piped.empty() ? "" : "cat '" + piped + "' | ");
 #endif
-    command += q + program + q;
+    const auto quoted = [&q](const std::string& word) { return q + word + q; };
+    command += quoted(program);
     for (const auto& arg : args) {
-        command += " " + q + arg + q;
+        command += " " + quoted(arg);
     }
-    command += " >" + q + capture.file("out") + q + " 2>" + q + capture.file("err") + q;
+    command += " >" + quoted(capture.file("out")) + " 2>" + quoted(capture.file("err"));
 #if defined(_WIN32)
     ConverterRun run{std::system((command + q).c_str()), "", ""};
 #else
@@ -305,10 +306,12 @@ TEST(Converter, ABatchConvertsTheRestAroundFailedInputsAndLeavesNoFileForThem)
 
     // A given option applies to every input, over its name's, and to that
     // setting alone. Random frames are drawn row by row: the first two rows of
-    // a frame are the two-row frame of the same seed.
-    EXPECT_EQ(runConverter({"-q", "--pattern", "BGGR", "--height", "2", "first_12x4_RGGB.raw", "last-30X6-gbrg.raw10"},
+    // a frame are the two-row frame of the same seed. One failure still counts.
+    EXPECT_EQ(runConverter({"-q", "--pattern", "BGGR", "--height", "2", "first_12x4_RGGB.raw", "ab", "last-30X6-gbrg.raw10"},
                            dir.path()),
-              (ConverterRun{0, "", ""}));
+              (ConverterRun{1, "", failed("ab", "width unknown: pass --width, or name the file with one <W>x<H> token; "
+                                                   "the name is too short to make the BMP's name from; pass --output") +
+                                       "pixmora-convert: 1 of 3 inputs failed\n"}));
     EXPECT_TRUE(readFile(dir.file("first_12x4_RGGB.bmp")) == expectedBmp(randomFrame(12, 2, 1), "BGGR"));
     EXPECT_TRUE(readFile(dir.file("last-30X6-gbrg.rabmp")) == expectedBmp(randomFrame(30, 2, 1), "BGGR"));
     EXPECT_EQ(runConverter({"--width", "12", "--height", "4", "--pattern", "RGGB", "--output", "no/a.bmp", "ab"}, dir.path()),

@@ -114,7 +114,7 @@ TEST_F(DecoderTest, TestChartDecodesToItsColours)
         int mismatches = 0;
         for (int32_t y = 0; y < g.pictureHeight; ++y) {
             for (int32_t x = 0; x < g.pictureWidth; ++x) {
-                const uint8_t* p = &pixels[static_cast<size_t>((g.pictureHeight - 1 - y) * g.stride + 3 * x)];
+                const uint8_t* p = &pixels[static_cast<size_t>((g.pictureHeight - 1 - y) * g.stride + 3 * int64_t{x})];
                 const ChartColour c = testChartColour(x, y, g.pictureWidth, g.pictureHeight);
                 mismatches += p[0] == c.b && p[1] == c.g && p[2] == c.r ? 0 : 1;
             }

@@ -77,7 +77,7 @@ TEST_F(WindowPictureTest, SavesTheKnownHeaderAndTheSamplesPicture)
     ASSERT_EQ(std::system(("convert '" + out + "' -depth 8 'rgb:" + dir.file("in.rgb") + "'").c_str()), 0);
     std::vector<uint8_t> topDown;
     for (size_t row = 300; row-- > 0;) {
-        for (const uint8_t* bgr = &file[54 + row * 1504]; bgr < &file[54 + row * 1504 + 3 * 501]; bgr += 3) {
+        for (const uint8_t* bgr = &file[54 + row * 1504]; bgr < &file[54 + row * 1504 + 1503]; bgr += 3) {
             topDown.insert(topDown.end(), {bgr[2], bgr[1], bgr[0]});
         }
     }
