@@ -1,22 +1,214 @@
-// The window driven as a user drives it: the panel, start and end, View,
-// Browser, drops, dragging and Save, with the boxes each shows; and a long run
-// of Views and paints that must not leak.
-#include "window_fixture.h"
+// The window driven as a user drives it, in the test's own process: a real
+// main window built as WinMain builds it, its panel, start and end, View,
+// Browser, drops, dragging and Save, the "Error Hint" boxes each shows, and a
+// long run of Views and paints that must not leak.
+#include <windows.h>
 
 #include <psapi.h>
+#include <shlobj.h>
 #include <winternl.h>
 
-#include <cerrno>
-#include <filesystem>
-#include <tuple>
+#include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "control_panel.h"
 #include "conversion_settings.h"
 #include "file_replace.h"
+#include "image_buffer.h"
+#include "main_bayer.h"
+#include "raw_builder.h"
 #include "settings_check.h"
+#include "temp_dir.h"
+#include "test_chart.h"
+#include "window_texts.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr int32_t kChartWidth = 1000, kChartHeight = 600, kChartPictureWidth = 501, kChartPictureHeight = 300;
+constexpr int kRggb = 1;
+constexpr int kDialogTicksMax = 100;  // 5 s at 50 ms
+
+std::string textOf(HWND window)
+{
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string windowsPath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Caption and text of each box shown and not yet checked.
+std::vector<std::pair<std::string, std::string>> boxes;
+// What the next open-file dialog does: choose this name, or cancel if empty;
+// and its file-type list's text as it opened.
+std::string dialogChoice;
+std::string dialogFileType;
+HWND pendingDialog = nullptr;
+int dialogTicks = 0;
+
+void CALLBACK fillDialog(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND dialog = pendingDialog;
+    // The dialog fills its lists after it first shows; typing a name before
+    // that is lost. Its file-type list showing the filter means it is ready.
+    dialogFileType = textOf(GetDlgItem(dialog, cmb1));
+    if (IsWindow(dialog) && dialogFileType.empty() && ++dialogTicks < kDialogTicksMax) {
+        return;
+    }
+    KillTimer(nullptr, timer);
+    if (!IsWindow(dialog)) {
+        return;
+    }
+    if (!dialogChoice.empty()) {
+        HWND field = GetDlgItem(dialog, cmb13);
+        SetWindowTextA(field != nullptr ? field : GetDlgItem(dialog, edt1), dialogChoice.c_str());
+    }
+    PostMessageA(dialog, WM_COMMAND, dialogChoice.empty() ? IDCANCEL : IDOK, 0);
+}
+
+// Boxes are noted and dismissed with OK; the open-file dialog is filled in.
+LRESULT CALLBACK cbtHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    HWND activated = reinterpret_cast<HWND>(wParam);
+    char name[8] = {};
+    if (code == HCBT_ACTIVATE && GetClassNameA(activated, name, sizeof name) > 0 && std::strcmp(name, "#32770") == 0) {
+        if (GetDlgItem(activated, cmb13) != nullptr || GetDlgItem(activated, edt1) != nullptr) {
+            // Still being set up: it is filled from its own loop.
+            pendingDialog = activated;
+            dialogTicks = 0;
+            SetTimer(nullptr, 0, 50, fillDialog);
+        } else {
+            boxes.emplace_back(textOf(activated), textOf(GetDlgItem(activated, 0xFFFF)));  // the message's static
+            PostMessageA(activated, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Module state lives as long as the process; each test starts as a fresh one.
+        szFile[0] = '\0';
+        x_draw = y_draw = 0;
+        button_down = x_offset = y_offset = x_curr = y_curr = 0;
+        m_nWidth = m_nHeight = m_nBayerType = 0;
+        CDIBBitmap_clear();
+        boxes.clear();
+        dialogChoice.clear();
+        dialogFileType.clear();
+        // Registering again fails harmlessly, and restores the class after a
+        // test that removed it.
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        registerMainWindowClass(instance);
+        hwnd_ = createMainWindow(instance);
+        ASSERT_NE(hwnd_, nullptr);
+        ASSERT_EQ(CreateControls(hwnd_, instance), 1);
+        hook_ = SetWindowsHookExA(WH_CBT, cbtHook, nullptr, GetCurrentThreadId());
+        ASSERT_NE(hook_, nullptr);
+    }
+
+    // Fails the test if a box was shown that no check took.
+    void TearDown() override
+    {
+        UnhookWindowsHookEx(hook_);
+        closeWindow();
+        EXPECT_TRUE(boxes.empty()) << "unexpected box: " << boxes.front().first << ": " << boxes.front().second;
+    }
+
+    // Destroys the window and drops the quit request that posts, which would
+    // otherwise end the next message loop at once.
+    void closeWindow()
+    {
+        DestroyWindow(hwnd_);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    static void click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
+    void mouse(UINT msg, int x, int y) { SendMessageA(hwnd_, msg, MK_LBUTTON, MAKELPARAM(x, y)); }
+
+    // Width, height and pattern list entry as a user would type and pick them.
+    static void setSettings(const char* width, const char* height, int patternIndex)
+    {
+        SetWindowTextA(hWithEdit, width);
+        SetWindowTextA(hHeightEdit, height);
+        SendMessageA(hBayerTypeCombo, CB_SETCURSEL, static_cast<WPARAM>(patternIndex), 0);
+    }
+
+    // WM_DROPFILES with a real drop handle holding the names, which the window
+    // releases with DragFinish.
+    void drop(const std::vector<std::string>& names)
+    {
+        std::string list;  // each name with its zero, then an empty name
+        for (const std::string& name : names) {
+            list += name + '\0';
+        }
+        list += '\0';
+        HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+        auto* block = static_cast<DROPFILES*>(GlobalLock(memory));
+        block->pFiles = sizeof(DROPFILES);
+        block->fWide = FALSE;
+        std::memcpy(block + 1, list.data(), list.size());
+        GlobalUnlock(memory);
+        SendMessageA(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    }
+
+    // Exactly one box with this caption and text was shown since the last check.
+    static void expectOneBox(const std::string& caption, const std::string& text)
+    {
+        EXPECT_EQ(boxes, (std::vector<std::pair<std::string, std::string>>{{caption, text}}));
+        boxes.clear();
+    }
+
+    // Folds the panel away and reads the painted chart back at points in its
+    // bars, ramp and detail, clear of the ">" button, drawn with its corner at (x, y).
+    void expectChartAt(int32_t x, int32_t y)
+    {
+        click(hHideButton);
+        UpdateWindow(hwnd_);
+        HDC dc = GetDC(hwnd_);
+        for (const POINT p : {POINT{60, 40}, {300, 100}, {450, 20}, {200, 190}, {120, 250}, {401, 280}}) {
+            const ChartColour want = testChartColour(p.x, p.y, kChartPictureWidth, kChartPictureHeight);
+            EXPECT_EQ(GetPixel(dc, x + p.x, y + p.y), RGB(want.r, want.g, want.b))
+                << "picture point " << p.x << ", " << p.y << " drawn at " << x << ", " << y;
+        }
+        ReleaseDC(hwnd_, dc);
+    }
+
+    // Writes a 1000 x 600 RGGB dump (by default the chart) as `name` in the
+    // test's folder and drops it with matching settings; returns its Windows path.
+    std::string loadChart(const std::string& name = "chart.raw",
+                          const std::vector<uint8_t>& bytes = buildTestChartRaw(kChartWidth, kChartHeight, kRggb))
+    {
+        std::string raw = windowsPath(dir_.file(name));
+        writeFile(raw, bytes);
+        setSettings("1000", "600", kRggb);
+        drop({raw});
+        EXPECT_NE(m_hDibBmp, nullptr) << raw;
+        return raw;
+    }
+
+    HWND hwnd_ = nullptr;
+    HHOOK hook_ = nullptr;
+    TempDir dir_;
+};
 
 bool panelVisible(bool visible)
 {
