@@ -38,7 +38,7 @@ TEST_F(DecoderTest, GeometryOfTypicalAndOutOfRangeSizes)
 {
     // Aligned width, row bytes, N, picture width and height, stride.
     for (const auto& [width, height, geometry] : std::initializer_list<std::tuple<int64_t, int64_t, std::vector<int64_t>>>{
-             {7399, 4999, {7404, 9872, 49350128, 3702, 2499, 11108}},  // the panel's largest: N past 2^31 / 48
+             {7399, 4999, {7404, 9872, 49350128, 3702, 2499, 11108}},  // the largest the panel takes
              {1000, 600, {1002, 1336, 801600, 501, 300, 1504}},
              {7, 3, {12, 16, 48, 6, 1, 20}},
              // Clamped to 0 and to 65536, never negative or wrapped.
