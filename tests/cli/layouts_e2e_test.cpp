@@ -3,10 +3,22 @@
 // dump's size fits. Expected BMPs are built here from the known samples.
 #include <random>
 
-#include "converter_process.h"
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "converter_run.h"
+#include "raw_builder.h"
+#include "temp_dir.h"
 #include "layout_packer.h"
 
 namespace {
+
+std::vector<std::string> with(std::vector<std::string> options, const std::vector<std::string>& more)
+{
+    options.insert(options.end(), more.begin(), more.end());
+    return options;
+}
 
 struct Dump {
     RawLayout layout;
@@ -117,7 +129,7 @@ TEST(Layouts, EveryFrameOfEveryLayoutGivesItsSamplesPicture)
             const std::string output = name + "-000" + text(f) + ".bmp";
             EXPECT_EQ(readFile(dir.file(output)), bmpOf(d, w.frames[static_cast<size_t>(f)], "GBRG")) << output;
         }
-        EXPECT_FALSE(fileExists(dir.file(name + "-000" + text(d.frames) + ".bmp")));
+        EXPECT_FALSE(std::filesystem::exists(dir.file(name + "-000" + text(d.frames) + ".bmp")));
     }
 }
 
@@ -139,7 +151,7 @@ TEST(Layouts, BracketedNamesGiveTheSettingsAndDryRunTellsTheirSources)
                                    "  output     IMG_w[16]_h[6]_stride[30]_scanline[8]_bggr-0000.bmp to "
                                    "IMG_w[16]_h[6]_stride[30]_scanline[8]_bggr-0001.bmp\n",
                             ""}));
-    EXPECT_EQ(filesIn(dir.path()), std::set<std::string>{name});
+    EXPECT_EQ(dir.contents().size(), 1u);
     const std::string bmp = "IMG_w[16]_h[6]_stride[30]_scanline[8]_bggr.bmp";
     EXPECT_EQ(runConverter({"--frame", "1", name}, dir.path()), (ConverterRun{0, name + " -> " + bmp + " 8x3\n", ""}));
     EXPECT_EQ(readFile(dir.file(bmp)), bmpOf(d, w.frames[1], "BGGR"));
@@ -156,9 +168,6 @@ TEST(Layouts, RefusesWhatCannotBeReadSayingWhy)
     writeFile(dir.file("w[20]_w[22]_h[4]_stride[20]_RGGB.mipi10"), std::vector<uint8_t>(200, 1));
     writeFile(dir.file("c_1x4_RGGB.raw"), std::vector<uint8_t>(64, 1));
     const std::string size = "width and height unknown: pass --width and --height, or name the file with one <W>x<H> token";
-    const auto usage = [](const std::string& why) {
-        return ConverterRun{2, "", "pixmora-convert: " + why + "\nTry 'pixmora-convert --help' for usage.\n"};
-    };
     EXPECT_EQ(runConverter({"--pattern", "RGGB", "a.dump", "b.dump"}, dir.path()),
               (ConverterRun{1, "", failed("a.dump", size + "; its 307200 bytes fit raw8 640x480") +
                                        failed("b.dump", size + "; its 1000 bytes fit none of the common sensor geometries") +
@@ -173,20 +182,20 @@ TEST(Layouts, RefusesWhatCannotBeReadSayingWhy)
                                           "stride 20 is not from the 40 bytes a row of 30 mipi10 samples needs to 1048576")}));
     const std::vector<std::string> ok{"--width", "8", "--height", "4", "--pattern", "RGGB", "b.dump"};
     EXPECT_EQ(runConverter(with({"--layout", "mipi10", "--stride", "9"}, ok), dir.path()),
-              usage("--stride 9 is less than the 10 bytes a row of 8 mipi10 samples needs"));
+              usageError("--stride 9 is less than the 10 bytes a row of 8 mipi10 samples needs"));
     EXPECT_EQ(runConverter(with({"--layout", "raw8", "--width", "1"}, {"b.dump"}), dir.path()),
-              usage("--width 1 is too narrow for raw8, which needs at least 2 samples a row"));
+              usageError("--width 1 is too narrow for raw8, which needs at least 2 samples a row"));
     // A whole qcom10 group makes a half-size picture of a 1-sample row, but no full-size one.
     EXPECT_EQ(runConverter(with(ok, {"--width", "1", "--type", "dng"}), dir.path()),
-              usage("--width 1 is too narrow for a DNG, which needs at least 2 samples a row"));
+              usageError("--width 1 is too narrow for a DNG, which needs at least 2 samples a row"));
     EXPECT_EQ(runConverter({"--full", "c_1x4_RGGB.raw"}, dir.path()),
               (ConverterRun{1, "", failed("c_1x4_RGGB.raw", "width 1 is too narrow for --full, which needs at least 2 samples a row")}));
-    EXPECT_EQ(runConverter(with({"--scanlines", "3"}, ok), dir.path()), usage("--scanlines 3 is less than the height 4"));
+    EXPECT_EQ(runConverter(with({"--scanlines", "3"}, ok), dir.path()), usageError("--scanlines 3 is less than the height 4"));
     EXPECT_EQ(runConverter(with({"--layout", "mipi16"}, ok), dir.path()),
-              usage("--layout 'mipi16' is not one of qcom10, mipi10, mipi12, mipi14, plain10, plain12, plain14, plain16, raw8"));
+              usageError("--layout 'mipi16' is not one of qcom10, mipi10, mipi12, mipi14, plain10, plain12, plain14, plain16, raw8"));
     EXPECT_EQ(runConverter(with({"--frame", "-1"}, ok), dir.path()),
-              usage("--frame '-1' is neither all nor a whole number from 0 to 1048575"));
-    EXPECT_EQ(filesIn(dir.path()).size(), 4u);
+              usageError("--frame '-1' is neither all nor a whole number from 0 to 1048575"));
+    EXPECT_EQ(dir.contents().size(), 4u);
 }
 
 }  // namespace

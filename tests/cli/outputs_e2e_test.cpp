@@ -5,11 +5,23 @@
 #include <cmath>
 #include <memory>
 
-#include "converter_process.h"
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "converter_run.h"
+#include "raw_builder.h"
+#include "temp_dir.h"
 #include "layout_packer.h"
 #include "png_reader.h"
 
 namespace {
+
+std::vector<std::string> with(std::vector<std::string> options, const std::vector<std::string>& more)
+{
+    options.insert(options.end(), more.begin(), more.end());
+    return options;
+}
 
 constexpr int32_t kWidth = 40, kHeight = 31, kStride = 64, kOffset = 10;  // LibRaw wants 22 a side
 
@@ -66,7 +78,7 @@ TEST(Outputs, EveryTypeGivesTheFramesSamplesToRealReaders)
     EXPECT_EQ(runConverter(with(kScene, {"--type", "png", "a.b/scene"}), dir.path()),
               (ConverterRun{0, "a.b/scene -> a.b/scene.png 20x15\n", ""}));
     EXPECT_EQ(readPng(readFile(dir.file("a.b/scene.png")), 8, 20, 15), cells(samples, 8));
-    EXPECT_EQ(runConverter(with(kScene, {"--type", "png16", "--output", "deep.png", "a.b/scene"}), dir.path()).exitCode, 0);
+    EXPECT_EQ(std::get<0>(runConverter(with(kScene, {"--type", "png16", "--output", "deep.png", "a.b/scene"}), dir.path())), 0);
     EXPECT_EQ(readPng(readFile(dir.file("deep.png")), 16, 20, 15), cells(samples, 16));
 
     EXPECT_EQ(runConverter(with(kScene, {"--black", "100", "--wb", "2,1,0.5", "--output", "scene.DNG", "a.b/scene"}), dir.path()),
@@ -120,7 +132,7 @@ TEST(Outputs, DevelopAndFullFollowTheirRules)
         std::vector<std::string> args{"--layout", "plain10", "--width", "24", "--height", "24", "--pattern", "RGGB",
                                       "--output", "flat.png", "flat.raw"};
         args.insert(args.begin(), c.options.begin(), c.options.end());
-        ASSERT_EQ(runConverter(args, dir.path()).exitCode, 0);
+        ASSERT_EQ(std::get<0>(runConverter(args, dir.path())), 0);
         std::vector<uint8_t> expected;
         for (int32_t i = 0; i < c.side * c.side; ++i) {
             expected.insert(expected.end(), c.pixel.begin(), c.pixel.end());

@@ -1,15 +1,13 @@
 #include "raw_builder.h"
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
 RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed)
 {
-    RawFrame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.alignedWidth = (width + 5) / 6 * 6;
+    RawFrame frame{width, height, (width + 5) / 6 * 6, {}};
     std::mt19937 random(seed);
     frame.samples.resize(static_cast<size_t>(frame.alignedWidth) * static_cast<size_t>(height));
     for (auto& s : frame.samples) {
@@ -21,9 +19,8 @@ RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed)
 std::vector<uint8_t> packFrame(const RawFrame& frame)
 {
     std::vector<uint8_t> bytes;
-    bytes.reserve(frame.samples.size() / 6 * 8);
     for (size_t i = 0; i < frame.samples.size(); i += 6) {
-        uint64_t bits = 0;
+        uint64_t bits = uint64_t{0xF} << 60;
         for (size_t j = 0; j < 6; ++j) {
             bits |= static_cast<uint64_t>(frame.samples[i + j]) << (10 * j);
         }
@@ -36,74 +33,55 @@ std::vector<uint8_t> packFrame(const RawFrame& frame)
 
 std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& pattern)
 {
-    const int32_t w = frame.alignedWidth / 2;
-    const int32_t h = frame.height / 2;
+    const int32_t w = frame.alignedWidth / 2, h = frame.height / 2;
     const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
     std::vector<uint8_t> picture(stride * static_cast<size_t>(h), 0);
     for (int32_t j = 0; j < h; ++j) {
-        uint8_t* row = &picture[static_cast<size_t>(h - 1 - j) * stride];
         for (int32_t i = 0; i < w; ++i) {
-            unsigned red = 0, blue = 0, greens = 0;
+            int colour[3] = {0, 0, 0};  // blue, the two greens' sum, red
             for (int cell = 0; cell < 4; ++cell) {
-                const unsigned value = frame.at(2 * i + cell % 2, 2 * j + cell / 2) >> 2;
-                switch (pattern.at(static_cast<size_t>(cell))) {
-                case 'R': red = value; break;
-                case 'B': blue = value; break;
-                default: greens += value; break;
-                }
+                const char letter = pattern.at(static_cast<size_t>(cell));
+                colour[letter == 'B' ? 0 : letter == 'G' ? 1 : 2] += frame.at(2 * i + cell % 2, 2 * j + cell / 2) >> 2;
             }
-            row[3 * i] = static_cast<uint8_t>(blue);
-            row[3 * i + 1] = static_cast<uint8_t>(greens / 2);
-            row[3 * i + 2] = static_cast<uint8_t>(red);
+            uint8_t* pixel = &picture[static_cast<size_t>(h - 1 - j) * stride + 3 * static_cast<size_t>(i)];
+            pixel[0] = static_cast<uint8_t>(colour[0]);
+            pixel[1] = static_cast<uint8_t>(colour[1] / 2);
+            pixel[2] = static_cast<uint8_t>(colour[2]);
         }
     }
     return picture;
 }
 
+std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<uint8_t>& rows)
+{
+    // File size, reserved, pixel offset; header size, width, height, planes and
+    // bits per pixel; then compression, image size, resolutions and colour counts, all 0.
+    const uint32_t fields[] = {static_cast<uint32_t>(54 + rows.size()), 0, 54, 40, static_cast<uint32_t>(width),
+                               static_cast<uint32_t>(height), 1 | 24 << 16, 0, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> file = {'B', 'M'};
+    for (const uint32_t field : fields) {
+        file.insert(file.end(), {static_cast<uint8_t>(field), static_cast<uint8_t>(field >> 8),
+                                 static_cast<uint8_t>(field >> 16), static_cast<uint8_t>(field >> 24)});
+    }
+    file.insert(file.end(), rows.begin(), rows.end());
+    return file;
+}
+
+std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern)
+{
+    return bmpFile(frame.alignedWidth / 2, frame.height / 2, expectedPicture(frame, pattern));
+}
+
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())) {
-        if (f != nullptr) {
-            std::fclose(f);
-        }
+    std::ofstream out(path, std::ios::binary);
+    if (!out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())).flush()) {
         throw std::runtime_error("cannot write " + path);
     }
-    std::fclose(f);
 }
 
 std::vector<uint8_t> readFile(const std::string& path)
 {
-    std::vector<uint8_t> bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        return bytes;
-    }
-    uint8_t chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    std::fclose(f);
-    return bytes;
-}
-
-bool fileExists(const std::string& path)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f != nullptr) {
-        std::fclose(f);
-    }
-    return f != nullptr;
-}
-
-uint32_t le32(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return static_cast<uint32_t>(bytes.at(at)) | static_cast<uint32_t>(bytes.at(at + 1)) << 8 |
-           static_cast<uint32_t>(bytes.at(at + 2)) << 16 | static_cast<uint32_t>(bytes.at(at + 3)) << 24;
-}
-
-uint16_t le16(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return static_cast<uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8);
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

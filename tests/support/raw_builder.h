@@ -1,5 +1,5 @@
-// Building raw dumps from known samples, and the pictures they must decode to,
-// without going through the decoder.
+// Raw dumps from known samples, and the pictures and BMP files they must give,
+// built without the decoder or the BMP writer.
 #pragma once
 
 #include <cstdint>
@@ -9,33 +9,34 @@
 // Samples of a raw frame, row-major, alignedWidth per row (the padding columns
 // included, since the file carries them too).
 struct RawFrame {
-    int32_t width = 0;          // as typed by the user
+    int32_t width = 0;
     int32_t height = 0;
-    int32_t alignedWidth = 0;   // width rounded up to a multiple of 6
+    int32_t alignedWidth = 0;  // width rounded up to a multiple of 6
     std::vector<uint16_t> samples;
 
-    uint16_t& at(int32_t x, int32_t y) { return samples[static_cast<size_t>(y) * static_cast<size_t>(alignedWidth) + static_cast<size_t>(x)]; }
-    uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y) * static_cast<size_t>(alignedWidth) + static_cast<size_t>(x)]; }
+    uint16_t& at(int32_t x, int32_t y) { return samples[static_cast<size_t>(y * alignedWidth + x)]; }
+    uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y * alignedWidth + x)]; }
 };
 
 // A frame of uniformly random 10-bit samples.
 RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed);
 
-// The packed bytes of a frame, six samples to 8 bytes, low bits first.
+// The packed bytes of a frame, six samples to 8 bytes, low bits first. The four
+// unused top bits of every group are set: a decoder must ignore them.
 std::vector<uint8_t> packFrame(const RawFrame& frame);
 
-// The bottom-up BGR picture (stride padded to 4, pad zero) the frame must give
+// The bottom-up BGR picture (rows padded with zeros to 4 bytes) the frame gives
 // under the named pattern ("RGGB", ...), computed from the pattern's letters.
 std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& pattern);
 
-// Writes bytes to a file.
+// A 24-bit BMP file of bottom-up padded rows, field by field as the format
+// defines it.
+std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<uint8_t>& rows);
+
+// The BMP file the frame must give: bmpFile of its expected picture.
+std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern);
+
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);  // throws when it cannot
 
 // The whole contents of a file, or an empty vector when it cannot be read.
 std::vector<uint8_t> readFile(const std::string& path);
-
-bool fileExists(const std::string& path);
-
-// Little-endian fields of a file's bytes, as BMP headers hold them.
-uint32_t le32(const std::vector<uint8_t>& bytes, size_t at);
-uint16_t le16(const std::vector<uint8_t>& bytes, size_t at);

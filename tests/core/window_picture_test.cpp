@@ -1,0 +1,187 @@
+// The window's picture in the core: loaded from a dump, kept when a load
+// fails, saved as a BMP that ImageMagick reads back, and what replacing a BMP
+// or failing to must leave on disk.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bmp_format.h"
+#include "bmp_writer.h"
+#include "child_limits.h"
+#include "conversion_settings.h"
+#include "file_replace.h"
+#include "image_buffer.h"
+#include "raw_builder.h"
+#include "raw_file.h"
+#include "temp_dir.h"
+
+namespace {
+
+class WindowPictureTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        fileReplaceWrite = savedWrite;
+        CDIBBitmap_clear();
+    }
+
+    static int load(const std::string& path, int32_t width, int32_t height, int32_t pattern)
+    {
+        m_nWidth = width;
+        m_nHeight = height;
+        m_nBayerType = pattern;
+        return CDIBBitmap_load(nullptr, path.c_str());
+    }
+
+    // Loads a random frame written with bytes to spare, which the loader ignores.
+    RawFrame loadFrame(int32_t width, int32_t height, int32_t pattern)
+    {
+        RawFrame frame = randomFrame(width, height, static_cast<uint32_t>(width + pattern));
+        std::vector<uint8_t> raw = packFrame(frame);
+        raw.insert(raw.end(), 1000, 0x5A);
+        writeFile(dir.file("in.raw"), raw);
+        EXPECT_EQ(load(dir.file("in.raw"), width, height, pattern), 1);
+        return frame;
+    }
+
+    static std::vector<uint8_t> held()
+    {
+        return m_pBmpData == nullptr ? std::vector<uint8_t>{}
+                                     : std::vector<uint8_t>(m_pBmpData, m_pBmpData + m_nBmpStride * m_nBmpHeight);
+    }
+
+    TempDir dir;
+    const FileWriteFunction savedWrite = fileReplaceWrite;
+};
+
+TEST_F(WindowPictureTest, SavesTheKnownHeaderAndTheSamplesPicture)
+{
+    const RawFrame frame = loadFrame(1000, 600, 1);
+    const std::string out = dir.file("in.bmp");
+    ASSERT_EQ(CDIBBitmap_save(out.c_str()), 1);
+    const std::vector<uint8_t> file = readFile(out);
+    // 501 x 300 pixels in rows of 1504 bytes: 451254 bytes; the last 24 header bytes are zero.
+    const std::vector<uint8_t> header = {'B', 'M', 0xB6, 0xE2, 0x06, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40,
+                                         0, 0, 0, 0xF5, 0x01, 0, 0, 0x2C, 0x01, 0, 0, 1, 0, 24, 0};
+    ASSERT_EQ(file.size(), 451254u);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 30), header);
+    EXPECT_TRUE(file == expectedBmp(frame, "RGGB"));
+    EXPECT_EQ(dir.contents().size(), 2u) << "a temporary was left";
+#if !defined(_WIN32)
+    // ImageMagick reads the same picture, top row first.
+    ASSERT_EQ(std::system(("convert '" + out + "' -depth 8 'rgb:" + dir.file("in.rgb") + "'").c_str()), 0);
+    std::vector<uint8_t> topDown;
+    for (size_t row = 300; row-- > 0;) {
+        for (const uint8_t* bgr = &file[54 + row * 1504]; bgr < &file[54 + row * 1504 + 1503]; bgr += 3) {
+            topDown.insert(topDown.end(), {bgr[2], bgr[1], bgr[0]});
+        }
+    }
+    EXPECT_TRUE(readFile(dir.file("in.rgb")) == topDown);
+#endif
+}
+
+// An odd height: the unpaired last row must be in the file but is not shown.
+// A later View refused by the settings check still rewrites the settings,
+// which must not change what is saved.
+TEST_F(WindowPictureTest, SavesThePictureAsLoadedWhateverTheSettingsSayNow)
+{
+    const RawFrame frame = loadFrame(643, 481, 3);
+    m_nWidth = 7399;
+    m_nHeight = 4999;
+    ASSERT_EQ(CDIBBitmap_save(dir.file("after.bmp").c_str()), 1);
+    EXPECT_TRUE(readFile(dir.file("after.bmp")) == expectedBmp(frame, "BGGR"));
+}
+
+TEST_F(WindowPictureTest, FailedLoadsKeepTheOldPicture)
+{
+    const std::vector<uint8_t> packed = packFrame(randomFrame(700, 500, 13));
+    writeFile(dir.file("good.raw"), packed);
+    writeFile(dir.file("short.raw"), std::vector<uint8_t>(packed.begin(), packed.end() - 1));
+    writeFile(dir.file("empty.raw"), {});
+    ASSERT_EQ(load(dir.file("good.raw"), 700, 500, 2), 1);
+    const std::vector<uint8_t> picture = held();
+    // Files it cannot read, and settings that give no picture, which fail
+    // before the file or the buffer is touched.
+    for (const auto& [name, width, height, pattern] :
+         {std::tuple{"short.raw", 700, 500, 2}, {"empty.raw", 700, 500, 2}, {"missing.raw", 700, 500, 2},
+          {"", 700, 500, 2}, {"good.raw", 0, 500, 2}, {"good.raw", 700, 1, 2}, {"good.raw", 700, 500, 0},
+          {"good.raw", 700, 500, 5}}) {
+        EXPECT_EQ(load(dir.file(name), width, height, pattern), 0) << name << " " << width << "x" << height;
+        EXPECT_TRUE(held() == picture) << name << " " << width << "x" << height;
+    }
+}
+
+#if defined(PIXMORA_HAVE_MEMORY_CAP)
+// The largest panel geometry needs 49 MB of input: with the address space
+// capped below that, the load must fail cleanly, keeping the old picture.
+TEST_F(WindowPictureTest, AllocationFailureForTheLargestGeometryKeepsTheOldPicture)
+{
+    loadFrame(700, 500, 1);
+    ASSERT_TRUE(makeSparseFile(dir.file("large.raw"), 49350128));
+    const int status = exitStatusUnderLimit(ChildLimit::Memory, 16u << 20, [&] {
+        return load(dir.file("large.raw"), 7399, 4999, 1) == 0 && m_nBmpWidth == 351 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << (status < 0 ? "the load crashed" : "the load did not fail cleanly");
+}
+#endif
+
+TEST_F(WindowPictureTest, ReplacesAnOlderFileButNoNeighbourOrFolder)
+{
+    const RawFrame frame = loadFrame(642, 482, 1);
+    for (const char* name : {"shot.bm~", "shot.bm#", "shot.bm!"}) {
+        writeFile(dir.file(name), {'u', 's', 'e', 'r'});
+    }
+    writeFile(dir.file("shot.bmp"), std::vector<uint8_t>(2000000, 0x77));  // larger than the new one
+    auto expected = dir.contents();
+    ASSERT_EQ(CDIBBitmap_save(dir.file("shot.bmp").c_str()), 1);
+    expected["shot.bmp"] = expectedBmp(frame, "RGGB");
+    EXPECT_TRUE(dir.contents() == expected);
+
+    std::filesystem::create_directory(dir.file("taken.bmp"));
+    writeFile(dir.file("taken.bmp/inside"), {1});
+    expected = dir.contents();
+    EXPECT_EQ(CDIBBitmap_save(dir.file("taken.bmp").c_str()), 0);
+    EXPECT_TRUE(dir.contents() == expected);
+}
+
+size_t fullAfterHeader(const void* data, size_t size, std::FILE* file)
+{
+    if (size == kBmpHeaderBytes) {
+        return std::fwrite(data, 1, size, file);
+    }
+    errno = ENOSPC;
+    return size / 2;
+}
+
+TEST_F(WindowPictureTest, FailedSavesLeaveTheOlderFileAndNoTemporary)
+{
+    loadFrame(12, 4, 2);  // a 94-byte BMP, which stays in stdio's buffer until closed
+    const std::string keep = dir.file("keep.bmp");
+    writeFile(keep, std::vector<uint8_t>(1234, 0x42));
+    std::filesystem::create_directory(dir.file(std::string(100, 'd')));
+    const auto before = dir.contents();
+#if defined(_WIN32)
+    // Narrow Windows paths hold at most 259 characters: a 260-character name,
+    // through a folder, is refused before anything is made.
+    const std::string tooLong = dir.file(std::string(100, 'd') + "/" + std::string(158 - dir.path().size(), 'n'));
+    EXPECT_EQ(CDIBBitmap_saveWithReason(tooLong.c_str()), ENAMETOOLONG);
+#endif
+    fileReplaceWrite = fullAfterHeader;
+    EXPECT_EQ(CDIBBitmap_saveWithReason(keep.c_str()), ENOSPC);
+    fileReplaceWrite = savedWrite;
+    EXPECT_EQ(CDIBBitmap_saveWithReason(dir.file("no/such.bmp").c_str()), ENOENT);
+#if defined(PIXMORA_HAVE_CHILD_LIMITS)
+    // A disk found full only when the file is closed.
+    EXPECT_EQ(exitStatusUnderLimit(ChildLimit::FileSize, 16, [&] { return CDIBBitmap_saveWithReason(keep.c_str()) == EFBIG ? 0 : 1; }), 0);
+#endif
+    CDIBBitmap_clear();
+    EXPECT_EQ(CDIBBitmap_saveWithReason(keep.c_str()), EINVAL);
+    EXPECT_TRUE(dir.contents() == before);
+}
+
+}  // namespace
