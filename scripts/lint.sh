@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Static analysis: clang-tidy (.clang-tidy) over the native build's sources and
-# cppcheck over every source folder. Exits non-zero on any finding.
+# tests and the window's, and cppcheck over every source folder. Exits
+# non-zero on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --preset windows -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-mapfile -t native < <(git ls-files 'core/*.cpp' 'cli/*.cpp' 'fuzz/*.cpp' | grep -v '_win32\.cpp$')
-mapfile -t windows < <(git ls-files 'app/*.cpp' 'core/*_win32.cpp')
+mapfile -t native < <(git ls-files 'core/*.cpp' 'cli/*.cpp' 'fuzz/*.cpp' 'tests/*.cpp' |
+    grep -v -e '_win32\.cpp$' -e '^tests/app/')
+mapfile -t windows < <(git ls-files 'app/*.cpp' 'core/*_win32.cpp' 'tests/app/*.cpp')
 echo "== clang-tidy (${#native[@]} native files, ${#windows[@]} Windows files)"
 printf '%s\n' "${native[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p build/native --quiet 2>/dev/null
 # The Windows sources through clang with the MinGW-w64 headers.
