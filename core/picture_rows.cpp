@@ -89,6 +89,9 @@ void cellRow(const uint16_t* upper, const uint16_t* lower, const CellLayout& cel
 // the width.
 constexpr int32_t kChunkPixels = 1024;
 
+// Deepest samples four of which sum within 16 bits.
+constexpr int32_t kNarrowBits = 14;
+
 struct Planes {
     uint16_t colour[3][kChunkPixels];
 };
@@ -190,10 +193,17 @@ __attribute__((target("sse2"))) inline __m128i load8(const uint16_t* p)
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
+// `atGreen` in the lanes `greenLanes` selects, `atOther` in the rest.
+__attribute__((target("sse2"))) inline __m128i blend(__m128i greenLanes, __m128i atGreen, __m128i atOther)
+{
+    return _mm_or_si128(_mm_and_si128(greenLanes, atGreen), _mm_andnot_si128(greenLanes, atOther));
+}
+
 // The interior 8 columns at a time, every formula on every lane and the green
-// sites' results blended in: no branch but the loop's. Returns where it
-// stopped; the scalar interior takes the rest.
-template <int Other>
+// sites' results blended in: no branch but the loop's. Samples of up to 14
+// bits (Narrow) sum four to a 16-bit lane; 16-bit ones take the exact means
+// above. Returns where it stopped; the scalar interior takes the rest.
+template <int Other, bool Narrow>
 __attribute__((target("sse2"))) int32_t interiorSse2(const uint16_t* up, const uint16_t* cur, const uint16_t* down,
                                                      int32_t first, int32_t end, bool greenOdd, int32_t x0,
                                                      Planes& planes)
@@ -209,17 +219,26 @@ __attribute__((target("sse2"))) int32_t interiorSse2(const uint16_t* up, const u
         const __m128i right = load8(cur + x + 1);
         const __m128i above = load8(up + x);
         const __m128i below = load8(down + x);
-        const __m128i row = meanOf2(left, right, one);
-        const __m128i column = meanOf2(above, below, one);
-        const __m128i around = meanOf4(left, right, above, below, one);
-        const __m128i across = meanOf4(load8(up + x - 1), load8(up + x + 1), load8(down + x - 1), load8(down + x + 1), one);
-        const auto blend = [&](__m128i atGreen, __m128i atOther) {
-            return _mm_or_si128(_mm_and_si128(greenLanes, atGreen), _mm_andnot_si128(greenLanes, atOther));
-        };
+        __m128i row, column, around, across;
+        if constexpr (Narrow) {
+            const __m128i across2 = _mm_add_epi16(_mm_add_epi16(load8(up + x - 1), load8(up + x + 1)),
+                                                  _mm_add_epi16(load8(down + x - 1), load8(down + x + 1)));
+            const __m128i across1 = _mm_add_epi16(left, right);
+            const __m128i along = _mm_add_epi16(above, below);
+            row = _mm_srli_epi16(across1, 1);
+            column = _mm_srli_epi16(along, 1);
+            around = _mm_srli_epi16(_mm_add_epi16(across1, along), 2);
+            across = _mm_srli_epi16(across2, 2);
+        } else {
+            row = meanOf2(left, right, one);
+            column = meanOf2(above, below, one);
+            around = meanOf4(left, right, above, below, one);
+            across = meanOf4(load8(up + x - 1), load8(up + x + 1), load8(down + x - 1), load8(down + x + 1), one);
+        }
         const auto at = static_cast<size_t>(x - x0);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[Other] + at), blend(row, centre));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[kGreen] + at), blend(centre, around));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[2 - Other] + at), blend(column, across));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[Other] + at), blend(greenLanes, row, centre));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[kGreen] + at), blend(greenLanes, centre, around));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[2 - Other] + at), blend(greenLanes, column, across));
     }
     return x;
 }
@@ -261,8 +280,11 @@ void demosaicChunk(const MosaicFrame& frame, const uint16_t* up, const uint16_t*
     int32_t x = first;
 #if defined(PIXMORA_X86)
     if (vectors) {
-        x = other == kRed ? interiorSse2<kRed>(up, cur, down, first, end, greenOdd, x0, planes)
-                          : interiorSse2<kBlue>(up, cur, down, first, end, greenOdd, x0, planes);
+        const bool narrow = frame.bits <= kNarrowBits;
+        x = other == kRed ? (narrow ? interiorSse2<kRed, true> : interiorSse2<kRed, false>)(up, cur, down, first, end,
+                                                                                             greenOdd, x0, planes)
+                          : (narrow ? interiorSse2<kBlue, true> : interiorSse2<kBlue, false>)(up, cur, down, first, end,
+                                                                                               greenOdd, x0, planes);
     }
 #else
     (void)vectors;
