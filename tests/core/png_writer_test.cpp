@@ -30,6 +30,7 @@ TEST_P(PngWriterTest, PicturesInBandsReadBackExactly)
         {4, 34, 21, 16, 16, 4, true}, {1, 7, 9, 14, 8, 9, true},     {2, 64, 40, 10, 16, 40, false},
         {3, 1002, 30, 10, 8, 4, false}, {4, 9, 2, 11, 16, 1, true},  {1, 40, 31, 10, 16, 5, true},
         {2, 2085, 5, 12, 8, 2, true},   {3, 1031, 4, 16, 16, 3, true},  // past a column chunk
+        {1, 2000, 4, 10, 8, 1, false},  // a band of noise, stored, and a flat one
     };
     setVectorPathsEnabled(GetParam());
     TempDir dir;
