@@ -199,46 +199,64 @@ __attribute__((target("sse2"))) inline __m128i blend(__m128i greenLanes, __m128i
     return _mm_or_si128(_mm_and_si128(greenLanes, atGreen), _mm_andnot_si128(greenLanes, atOther));
 }
 
-// The interior 8 columns at a time, every formula on every lane and the green
-// sites' results blended in: no branch but the loop's. Samples of up to 14
-// bits (Narrow) sum four to a 16-bit lane; 16-bit ones take the exact means
-// above. Returns where it stopped; the scalar interior takes the rest.
+// Lanes of green sites in a vector whose first column is `first`: those
+// whose column parity is greenOdd's.
+__attribute__((target("sse2"))) inline __m128i greenLanesFrom(int32_t first, bool greenOdd)
+{
+    return ((first & 1) != 0) == greenOdd ? _mm_set1_epi32(0x0000FFFF) : _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+}
+
+// Interior columns x .. x + 7, every formula on every lane and the green
+// sites' results blended in: no branch. Samples of up to 14 bits (Narrow) sum
+// four to a 16-bit lane; 16-bit ones take the exact means above. `colours`
+// by Colour.
+template <int Other, bool Narrow>
+__attribute__((target("sse2"))) inline void interior8(const uint16_t* up, const uint16_t* cur, const uint16_t* down,
+                                                      int32_t x, __m128i greenLanes, __m128i colours[3])
+{
+    const __m128i left = load8(cur + x - 1);
+    const __m128i centre = load8(cur + x);
+    const __m128i right = load8(cur + x + 1);
+    const __m128i above = load8(up + x);
+    const __m128i below = load8(down + x);
+    __m128i row, column, around, across;
+    if constexpr (Narrow) {
+        const __m128i across2 = _mm_add_epi16(_mm_add_epi16(load8(up + x - 1), load8(up + x + 1)),
+                                              _mm_add_epi16(load8(down + x - 1), load8(down + x + 1)));
+        const __m128i across1 = _mm_add_epi16(left, right);
+        const __m128i along = _mm_add_epi16(above, below);
+        row = _mm_srli_epi16(across1, 1);
+        column = _mm_srli_epi16(along, 1);
+        around = _mm_srli_epi16(_mm_add_epi16(across1, along), 2);
+        across = _mm_srli_epi16(across2, 2);
+    } else {
+        const __m128i one = _mm_set1_epi16(1);
+        row = meanOf2(left, right, one);
+        column = meanOf2(above, below, one);
+        around = meanOf4(left, right, above, below, one);
+        across = meanOf4(load8(up + x - 1), load8(up + x + 1), load8(down + x - 1), load8(down + x + 1), one);
+    }
+    colours[Other] = blend(greenLanes, row, centre);
+    colours[kGreen] = blend(greenLanes, centre, around);
+    colours[2 - Other] = blend(greenLanes, column, across);
+}
+
+// Interior columns first .. end - 1, 8 at a time, into the chunk's planes.
+// Returns where it stopped; the scalar interior takes the rest.
 template <int Other, bool Narrow>
 __attribute__((target("sse2"))) int32_t interiorSse2(const uint16_t* up, const uint16_t* cur, const uint16_t* down,
                                                      int32_t first, int32_t end, bool greenOdd, int32_t x0,
                                                      Planes& planes)
 {
-    const __m128i one = _mm_set1_epi16(1);
-    // Lanes of green sites: those whose column parity is greenOdd's.
-    const bool firstGreen = ((first & 1) != 0) == greenOdd;
-    const __m128i greenLanes = firstGreen ? _mm_set1_epi32(0x0000FFFF) : _mm_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+    const __m128i greenLanes = greenLanesFrom(first, greenOdd);
     int32_t x = first;
     for (; x + 8 <= end; x += 8) {
-        const __m128i left = load8(cur + x - 1);
-        const __m128i centre = load8(cur + x);
-        const __m128i right = load8(cur + x + 1);
-        const __m128i above = load8(up + x);
-        const __m128i below = load8(down + x);
-        __m128i row, column, around, across;
-        if constexpr (Narrow) {
-            const __m128i across2 = _mm_add_epi16(_mm_add_epi16(load8(up + x - 1), load8(up + x + 1)),
-                                                  _mm_add_epi16(load8(down + x - 1), load8(down + x + 1)));
-            const __m128i across1 = _mm_add_epi16(left, right);
-            const __m128i along = _mm_add_epi16(above, below);
-            row = _mm_srli_epi16(across1, 1);
-            column = _mm_srli_epi16(along, 1);
-            around = _mm_srli_epi16(_mm_add_epi16(across1, along), 2);
-            across = _mm_srli_epi16(across2, 2);
-        } else {
-            row = meanOf2(left, right, one);
-            column = meanOf2(above, below, one);
-            around = meanOf4(left, right, above, below, one);
-            across = meanOf4(load8(up + x - 1), load8(up + x + 1), load8(down + x - 1), load8(down + x + 1), one);
-        }
+        __m128i colours[3];
+        interior8<Other, Narrow>(up, cur, down, x, greenLanes, colours);
         const auto at = static_cast<size_t>(x - x0);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[Other] + at), blend(greenLanes, row, centre));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[kGreen] + at), blend(greenLanes, centre, around));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[2 - Other] + at), blend(greenLanes, column, across));
+        for (int32_t c = 0; c < 3; ++c) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(planes.colour[c] + at), colours[c]);
+        }
     }
     return x;
 }
@@ -368,23 +386,24 @@ __attribute__((target("ssse3"))) inline void storePixels(__m128i red, __m128i gr
     storeInterleaved<2>(m, red, green, blue, out);
 }
 
-// Values of shift tables: (v & mask) >> (bits - 8) or << (16 - bits).
+// Values of shift tables: (v & mask) >> (bits - 8) for 8-bit output,
+// (v & mask) << (16 - bits) for 16-bit.
 struct Shift {
     __m128i mask;
     __m128i count;
-    bool left;
 };
 
 Shift shiftFor(const Lookup& t, int32_t bits, PixelFormat format)
 {
-    const bool left = format == PixelFormat::kRgb16BigEndian;
-    return {_mm_set1_epi16(static_cast<int16_t>(t.mask)), _mm_cvtsi32_si128(left ? 16 - bits : bits - 8), left};
+    const int32_t count = format == PixelFormat::kRgb16BigEndian ? 16 - bits : bits - 8;
+    return {_mm_set1_epi16(static_cast<int16_t>(t.mask)), _mm_cvtsi32_si128(count)};
 }
 
+template <PixelFormat F>
 __attribute__((target("sse2"))) inline __m128i shifted(const Shift& s, __m128i v)
 {
     v = _mm_and_si128(v, s.mask);
-    return s.left ? _mm_sll_epi16(v, s.count) : _mm_srl_epi16(v, s.count);
+    return F == PixelFormat::kRgb16BigEndian ? _mm_sll_epi16(v, s.count) : _mm_srl_epi16(v, s.count);
 }
 
 // Developed through shift tables: a step of 16 pixels (48 bytes) of 8-bit
@@ -399,13 +418,13 @@ __attribute__((target("ssse3"))) int32_t developShiftsSsse3(const Planes& planes
     int32_t i = 0;
     if constexpr (F == PixelFormat::kRgb16BigEndian) {
         for (; i + 8 <= count; i += 8, out += 48) {
-            storePixels<F>(shifted(s, load8(r + i)), shifted(s, load8(g + i)), shifted(s, load8(b + i)), out);
+            storePixels<F>(shifted<F>(s, load8(r + i)), shifted<F>(s, load8(g + i)), shifted<F>(s, load8(b + i)), out);
         }
     } else {
         for (; i + 16 <= count; i += 16, out += 48) {
-            storePixels<F>(_mm_packus_epi16(shifted(s, load8(r + i)), shifted(s, load8(r + i + 8))),
-                           _mm_packus_epi16(shifted(s, load8(g + i)), shifted(s, load8(g + i + 8))),
-                           _mm_packus_epi16(shifted(s, load8(b + i)), shifted(s, load8(b + i + 8))), out);
+            storePixels<F>(_mm_packus_epi16(shifted<F>(s, load8(r + i)), shifted<F>(s, load8(r + i + 8))),
+                           _mm_packus_epi16(shifted<F>(s, load8(g + i)), shifted<F>(s, load8(g + i + 8))),
+                           _mm_packus_epi16(shifted<F>(s, load8(b + i)), shifted<F>(s, load8(b + i + 8))), out);
         }
     }
     return i;
@@ -421,12 +440,13 @@ __attribute__((target("ssse3"))) inline __m128i evens(const uint16_t* p)
 
 // Red, green and blue of 8 cells from the colours' first samples `at` (red,
 // green1, green2, blue) through shift tables.
+template <PixelFormat F>
 __attribute__((target("ssse3"))) inline void shiftedCells(const uint16_t* const at[4], size_t x, const Shift& s,
                                                           __m128i colours[3])
 {
-    colours[kRed] = shifted(s, evens(at[0] + x));
-    colours[kGreen] = meanOf2(shifted(s, evens(at[1] + x)), shifted(s, evens(at[2] + x)), _mm_set1_epi16(1));
-    colours[kBlue] = shifted(s, evens(at[3] + x));
+    colours[kRed] = shifted<F>(s, evens(at[0] + x));
+    colours[kGreen] = meanOf2(shifted<F>(s, evens(at[1] + x)), shifted<F>(s, evens(at[2] + x)), _mm_set1_epi16(1));
+    colours[kBlue] = shifted<F>(s, evens(at[3] + x));
 }
 
 // The cell picture through shift tables, 16 pixels (8 for 16-bit output) a
@@ -441,10 +461,10 @@ __attribute__((target("ssse3"))) int32_t cellRowShiftsSsse3(const uint16_t* cons
     int32_t i = 0;
     for (; i + kStep <= pixels && 2 * (i + kStep) + 1 <= width; i += kStep, out += 48) {
         __m128i c[3];
-        shiftedCells(at, 2 * static_cast<size_t>(i), s, c);
+        shiftedCells<F>(at, 2 * static_cast<size_t>(i), s, c);
         if constexpr (!kWords) {
             __m128i more[3];
-            shiftedCells(at, 2 * static_cast<size_t>(i) + 16, s, more);
+            shiftedCells<F>(at, 2 * static_cast<size_t>(i) + 16, s, more);
             for (int32_t k = 0; k < 3; ++k) {
                 c[k] = _mm_packus_epi16(c[k], more[k]);
             }
@@ -453,6 +473,7 @@ __attribute__((target("ssse3"))) int32_t cellRowShiftsSsse3(const uint16_t* cons
     }
     return i;
 }
+
 #endif
 
 template <PixelFormat F>
@@ -500,17 +521,20 @@ void demosaicDeveloped(const MosaicFrame& frame, const SampleRows& band, const D
         const auto row = [&](int32_t r) { return band.rows[r - band.first]; };
         const uint16_t* up = y > 0 ? row(y - 1) : nullptr;
         const uint16_t* down = y + 1 < frame.height ? row(y + 1) : nullptr;
+        uint8_t* pixels = out + k * stride;
+        // Demosaicking and developing in one pass, no planes between, gained
+        // nothing measurable: the vector kernels are bound by their own work.
         for (int32_t x0 = 0; x0 < frame.width; x0 += kChunkPixels) {
             const int32_t x1 = std::min(frame.width, x0 + kChunkPixels);
             demosaicChunk(frame, up, row(y), down, y, x0, x1, vectors, planes);
-            uint8_t* pixels = out + k * stride + static_cast<ptrdiff_t>(x0) * pixelBytes(F);
+            uint8_t* chunk = pixels + static_cast<ptrdiff_t>(x0) * pixelBytes(F);
             int32_t done = 0;
 #if defined(PIXMORA_X86)
             if (vectors && tables.shifts) {
-                done = developShiftsSsse3<F>(planes, x1 - x0, shift, pixels);
+                done = developShiftsSsse3<F>(planes, x1 - x0, shift, chunk);
             }
 #endif
-            developScalar<F>(planes, done, x1 - x0, lookup, pixels + static_cast<ptrdiff_t>(done) * pixelBytes(F));
+            developScalar<F>(planes, done, x1 - x0, lookup, chunk + static_cast<ptrdiff_t>(done) * pixelBytes(F));
         }
     }
 }
