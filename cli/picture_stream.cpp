@@ -20,6 +20,10 @@ namespace {
 // Output bytes a band makes: enough for deflate to find what it can, small
 // enough that a band's samples and pixels stay in the processor's cache.
 constexpr int64_t kBandBytes = int64_t{256} * 1024;
+// A PNG band also holds its filtered rows and deflate's compressed copy and
+// tables beside its pixels, so its pixels are half as many: 128 KB bands made
+// the plain PNG of a 7399 x 4999 frame an eighth faster than 256 KB ones.
+constexpr int64_t kPngBandBytes = int64_t{128} * 1024;
 // Developing and deflating are work for the processor, so every core helps;
 // past four the copies in and out share one memory bus anyway.
 constexpr unsigned kMaxThreads = 4;
@@ -305,7 +309,7 @@ bool writePng(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool f
         *reason = start.empty() ? "the picture is too large for a PNG file" : out.reason();
         return false;
     }
-    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kBandBytes / rowBytes, 1, height));
+    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kPngBandBytes / rowBytes, 1, height));
     const int32_t bands = (height + rowsPerBand - 1) / rowsPerBand;
     const unsigned workers = threadsFor(bands);
     s.buffers.resize(workers);
