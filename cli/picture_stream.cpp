@@ -213,7 +213,7 @@ bool greyWorld(const PackedSource& source, const FrameGeometry& frame, int64_t k
                double gains[3], std::string* reason, BandFailure* failure)
 {
     Stream s(source, frame, k, cell, frame.width);
-    const int32_t rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / (2 * frame.width)));
+    const int32_t rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / (int64_t{2} * frame.width)));
     const int32_t bands = (frame.height + rowsPerBand - 1) / rowsPerBand;
     const unsigned workers = threadsFor(bands);
     s.buffers.resize(workers);

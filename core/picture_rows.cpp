@@ -361,15 +361,16 @@ constexpr Interleave makeInterleave(bool words)
 constexpr Interleave kInterleaveBytes = makeInterleave(false);
 constexpr Interleave kInterleaveWords = makeInterleave(true);
 
-template <int32_t V>
+// Output vector `Vector` of the three, at out.
+template <int32_t Vector>
 __attribute__((target("ssse3"))) inline void storeInterleaved(const Interleave& m, __m128i a, __m128i b, __m128i c,
                                                               uint8_t* out)
 {
-    const __m128i* mask = reinterpret_cast<const __m128i*>(m.mask[V]);
-    const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, _mm_loadu_si128(mask)),
-                                                _mm_shuffle_epi8(b, _mm_loadu_si128(mask + 1))),
-                                   _mm_shuffle_epi8(c, _mm_loadu_si128(mask + 2)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * V), v);
+    const __m128i* mask = reinterpret_cast<const __m128i*>(m.mask[Vector]);
+    const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, _mm_loadu_si128(mask)),
+                                                    _mm_shuffle_epi8(b, _mm_loadu_si128(mask + 1))),
+                                       _mm_shuffle_epi8(c, _mm_loadu_si128(mask + 2)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
 }
 
 // Three colour vectors into 48 output bytes: 16 pixels of 8-bit values in the
@@ -382,8 +383,8 @@ __attribute__((target("ssse3"))) inline void storePixels(__m128i red, __m128i gr
         std::swap(red, blue);
     }
     storeInterleaved<0>(m, red, green, blue, out);
-    storeInterleaved<1>(m, red, green, blue, out);
-    storeInterleaved<2>(m, red, green, blue, out);
+    storeInterleaved<1>(m, red, green, blue, out + 16);
+    storeInterleaved<2>(m, red, green, blue, out + 32);
 }
 
 // Values of shift tables: (v & mask) >> (bits - 8) for 8-bit output,

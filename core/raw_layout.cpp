@@ -1,6 +1,7 @@
 #include "raw_layout.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "vector_paths.h"
 
@@ -119,16 +120,17 @@ constexpr UnpackPlan unpackPlanOf(RawLayout layout)
         }
         for (int32_t lane = 0; lane < kLanes; ++lane) {
             const int32_t k = kLanes * v + lane;
+            const auto low = static_cast<size_t>(lane) * 2;
             const int32_t groupAt = k / info.groupSamples * info.groupBytes - p.at[v];
             const int32_t j = k % info.groupSamples;
             if (p.high) {
-                p.highMask[v][2 * lane + 1] = static_cast<int8_t>(groupAt + j);
+                p.highMask[v][low + 1] = static_cast<int8_t>(groupAt + j);
             }
             const int32_t bit = (p.high ? 8 * info.groupSamples : 0) + p.lowBits * j;
             const int32_t byte = groupAt + bit / 8;
-            p.lowMask[v][2 * lane] = static_cast<int8_t>(byte);
+            p.lowMask[v][low] = static_cast<int8_t>(byte);
             if (bit % 8 + p.lowBits > 8) {
-                p.lowMask[v][2 * lane + 1] = static_cast<int8_t>(byte + 1);
+                p.lowMask[v][low + 1] = static_cast<int8_t>(byte + 1);
             }
             p.scale[v][lane] = static_cast<int16_t>(1 << (16 - p.lowBits - bit % 8));
             p.readBytes = p.at[v] + 16 > p.readBytes ? p.at[v] + 16 : p.readBytes;
@@ -179,7 +181,7 @@ __attribute__((target("ssse3"))) void unpackRowSsse3(const uint8_t* row, int32_t
                 const __m128i high = _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPlan.highMask[v])));
                 value = _mm_or_si128(value, _mm_srli_epi16(high, 16 - kBits));
             }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + done + kLanes * v), value);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + done + static_cast<ptrdiff_t>(kLanes) * v), value);
         }
     }
     unpackGroups<L>(row + at, width - done, samples + done);
