@@ -34,10 +34,16 @@ constexpr bool kLittleEndian = true;
 constexpr bool kLittleEndian = false;
 #endif
 
-unsigned threadsFor(int32_t bands)
+// Input bytes a thread must have to repay starting it, as for the plain BMP:
+// a 1.4 MB dump converted about 5 % faster on one thread than on two.
+constexpr int64_t kInputBytesPerThread = int64_t{4} * 1024 * 1024;
+
+unsigned threadsFor(int32_t bands, const FrameGeometry& frame)
 {
     const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
-    return std::clamp<unsigned>(std::min(hardware, kMaxThreads), 1, static_cast<unsigned>(std::max(1, bands)));
+    const int64_t worthwhile = frame.stride * frame.height / kInputBytesPerThread + 1;
+    const auto most = static_cast<unsigned>(std::min<int64_t>({hardware, kMaxThreads, worthwhile}));
+    return std::clamp<unsigned>(most, 1, static_cast<unsigned>(std::max(1, bands)));
 }
 
 // Sample rows a band keeps unpacked at once when it is built row by row: the
@@ -215,7 +221,7 @@ bool greyWorld(const PackedSource& source, const FrameGeometry& frame, int64_t k
     Stream s(source, frame, k, cell, frame.width);
     const int32_t rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / (int64_t{2} * frame.width)));
     const int32_t bands = (frame.height + rowsPerBand - 1) / rowsPerBand;
-    const unsigned workers = threadsFor(bands);
+    const unsigned workers = threadsFor(bands, frame);
     s.buffers.resize(workers);
     std::vector<ColourSums> sums(workers);
     const auto make = [&](int32_t band, unsigned worker, std::string* why) {
@@ -268,7 +274,7 @@ bool writeBmp(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool f
     }
     const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kBandBytes / stride, 1, height));
     const int32_t bands = (height + rowsPerBand - 1) / rowsPerBand;
-    const unsigned workers = threadsFor(bands);
+    const unsigned workers = threadsFor(bands, s.reader.frame());
     s.buffers.resize(workers);
     std::vector<std::vector<uint8_t>> pixels(workers);
 
@@ -311,7 +317,7 @@ bool writePng(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool f
     }
     const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kPngBandBytes / rowBytes, 1, height));
     const int32_t bands = (height + rowsPerBand - 1) / rowsPerBand;
-    const unsigned workers = threadsFor(bands);
+    const unsigned workers = threadsFor(bands, s.reader.frame());
     s.buffers.resize(workers);
     std::vector<std::vector<uint8_t>> pixels(workers);
     std::vector<PngBand> encoded(workers);
@@ -383,7 +389,7 @@ bool writeDng(ReplacingFile& out, Stream& s, const DngDescription& description, 
         const int32_t count = band + 1 == bands ? s.mosaic.height - first : 2 * rowsPerBand;
         return RowSpan{first, count};
     };
-    const unsigned workers = threadsFor(bands);
+    const unsigned workers = threadsFor(bands, s.reader.frame());
     s.buffers.resize(workers);
     // The strip holds samples as little-endian 16-bit words: on such machines
     // the unpacked rows are the strip itself.
