@@ -4,10 +4,13 @@
 // plain BMP, each is made in bands on several threads and written in order,
 // so memory stays that of a few bands whatever the size of the dump.
 //
-// Sample rows are unpacked to full precision (raw_layout.h) and turned into
-// pixels by the core's picture builders (picture_rows.h, develop.h); a qcom10
-// frame's half-size pictures take the padding samples of its last group too,
-// so they are exactly as wide as its BMP.
+// Each band's packed rows are read at once; its sample rows are unpacked to
+// full precision (raw_layout.h) a few at a time, into a ring that stays in the
+// processor's cache, and turned into pixels by the core's picture builders
+// (picture_rows.h, develop.h). A DNG's strip is the unpacked rows themselves,
+// and the plain 8-bit PNG is the BMP's pixels, made by its decoders straight
+// from the packed rows. A qcom10 frame's half-size pictures take the padding
+// samples of its last group too, so they are exactly as wide as its BMP.
 #pragma once
 
 #include <cstdint>

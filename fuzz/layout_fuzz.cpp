@@ -1,5 +1,7 @@
 // Every layout's row decoder on both paths against the rule applied to the
-// samples unpackRow reads, on any bytes. The first four bytes choose the
+// samples unpackRow reads, on any bytes; unpackRow itself, and the picture rows
+// built from its samples (cells and demosaic through shift and develop tables),
+// alike on both paths. The first four bytes choose the
 // layout, the pattern and a width of 1 to 512 samples (up to 16 vector steps
 // and every tail); the rest fills the two rows, zeros past the input. Each row
 // and the output sit in buffers of exactly the bytes they need, so
@@ -8,8 +10,10 @@
 #include <vector>
 
 #include "cell_layout.h"
+#include "develop.h"
 #include "fuzz_target.h"
 #include "layout_decoder.h"
+#include "picture_rows.h"
 #include "raw_layout.h"
 #include "vector_paths.h"
 
@@ -23,6 +27,36 @@ std::vector<uint8_t> decode(RawLayout layout, const std::vector<uint8_t>& upper,
     *ok = decodeRowPair(layout, upper.data(), lower.data(), cell, pixels, bgr.data());
     setVectorPathsEnabled(true);
     return bgr;
+}
+
+std::vector<uint16_t> unpack(RawLayout layout, const std::vector<uint8_t>& row, int32_t width, bool vector)
+{
+    std::vector<uint16_t> samples(static_cast<size_t>(width));
+    setVectorPathsEnabled(vector);
+    unpackRow(layout, row.data(), width, samples.data());
+    setVectorPathsEnabled(true);
+    return samples;
+}
+
+// A frame of the two rows as rows 0 and 3 and the other way round as rows 1
+// and 2, so that two rows have neighbours above and below; its cell picture
+// and demosaic through `tables` in `format`.
+std::vector<uint8_t> pictures(const std::vector<uint16_t> samples[2], int32_t bits, CellLayout cell,
+                              const DevelopTables& tables, PixelFormat format, bool vector)
+{
+    const auto width = static_cast<int32_t>(samples[0].size());
+    const MosaicFrame frame{width, 4, bits, cell};
+    const uint16_t* rows[4] = {samples[0].data(), samples[1].data(), samples[0].data(), samples[1].data()};
+    const SampleRows band{rows, 0, 4};
+    const int64_t cellBytes = int64_t{cellPictureWidth(frame)} * pixelBytes(format);
+    const int64_t fullBytes = int64_t{width} * pixelBytes(format);
+    std::vector<uint8_t> out(static_cast<size_t>(2 * cellBytes + 4 * fullBytes) + 1, 0xA5);
+    setVectorPathsEnabled(vector);
+    FUZZ_CHECK(developCellRows(frame, band, tables, 0, 2, 1, format, out.data(), cellBytes));
+    FUZZ_CHECK(demosaicRows(frame, band, tables, 0, 4, format, out.data() + 2 * cellBytes, fullBytes));
+    setVectorPathsEnabled(true);
+    FUZZ_CHECK(out.back() == 0xA5);
+    return out;
 }
 
 }  // namespace
@@ -50,6 +84,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         size -= take;
     }
 
+    std::vector<uint16_t> samples[2];
+    for (int r = 0; r < 2; ++r) {
+        samples[r] = unpack(layout, rows[r], width, true);
+        FUZZ_CHECK(samples[r] == unpack(layout, rows[r], width, false));
+    }
+    const int32_t bits = layoutInfo(layout).sampleBits;
+    if (width >= 2) {
+        // Built once a depth: the sRGB curve over 2^16 values is slower than
+        // everything else an input does.
+        static std::vector<DevelopTables> built[kMaxSampleBits + 1];
+        const PixelFormat formats[] = {PixelFormat::kBgr8, PixelFormat::kRgb16BigEndian, PixelFormat::kRgb8};
+        std::vector<DevelopTables>& tables = built[bits];
+        if (tables.empty()) {
+            tables.resize(3);
+            FUZZ_CHECK(buildDevelopTables({bits, 0, {1, 1, 1}, false}, 8, &tables[0]));
+            FUZZ_CHECK(buildDevelopTables({bits, 0, {1, 1, 1}, false}, 16, &tables[1]));
+            FUZZ_CHECK(buildDevelopTables({bits, 5, {1.5, 1, 0.75}, true}, 8, &tables[2]));
+        }
+        for (size_t look = 0; look < 3; ++look) {
+            FUZZ_CHECK(pictures(samples, bits, cell, tables[look], formats[look], true) ==
+                       pictures(samples, bits, cell, tables[look], formats[look], false));
+        }
+    }
+
     bool vectorOk = false;
     bool scalarOk = false;
     const std::vector<uint8_t> vector = decode(layout, rows[0], rows[1], cell, pixels, true, &vectorOk);
@@ -61,11 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FUZZ_CHECK(vectorOk && scalarOk);
 
-    std::vector<uint16_t> samples[2];
-    for (int r = 0; r < 2; ++r) {
-        samples[r].assign(static_cast<size_t>(width), 0);
-        unpackRow(layout, rows[r].data(), width, samples[r].data());
-    }
     const int32_t drop = layoutInfo(layout).sampleBits - 8;
     const auto top = [&](CellPosition p, int32_t i) {
         return static_cast<unsigned>(samples[p / 2][2 * static_cast<size_t>(i) + static_cast<size_t>(p % 2)] >> drop);

@@ -10,6 +10,7 @@
 #include "png_writer.h"
 #include "raw_builder.h"
 #include "temp_dir.h"
+#include "vector_paths.h"
 
 namespace {
 
@@ -18,14 +19,20 @@ namespace {
 // encoded band by band from the last band to the first (so no band leans on
 // another), each band given only the sample rows it needs; libpng must read
 // back exactly the pictures the definitions give, and pngcheck pass the file.
-TEST(PngWriterTest, PicturesInBandsReadBackExactly)
+// Pictures are built on the vector paths and on the scalar ones.
+class PngWriterTest : public testing::TestWithParam<bool> {};
+
+TEST_P(PngWriterTest, PicturesInBandsReadBackExactly)
 {
     struct Case { int32_t pattern, width, height, bits, depth, bandRows; bool demosaic; };
     const Case cases[] = {
         {1, 2, 2, 10, 8, 1, false},   {2, 15, 21, 12, 16, 3, false}, {3, 33, 20, 8, 8, 7, true},
         {4, 34, 21, 16, 16, 4, true}, {1, 7, 9, 14, 8, 9, true},     {2, 64, 40, 10, 16, 40, false},
         {3, 1002, 30, 10, 8, 4, false}, {4, 9, 2, 11, 16, 1, true},  {1, 40, 31, 10, 16, 5, true},
+        {2, 2085, 5, 12, 8, 2, true},   {3, 1031, 4, 16, 16, 3, true},  // past a column chunk
+        {1, 2000, 4, 10, 8, 1, false},  // a band of noise, stored, and a flat one
     };
+    setVectorPathsEnabled(GetParam());
     TempDir dir;
     uint32_t seed = 1;
     for (const Case& c : cases) {
@@ -65,6 +72,10 @@ TEST(PngWriterTest, PicturesInBandsReadBackExactly)
         writeFile(path, file);
         EXPECT_EQ(std::system(("pngcheck -q " + path + " >/dev/null").c_str()), 0);
     }
+    setVectorPathsEnabled(true);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, PngWriterTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Scalar"; });
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "layout_packer.h"
 #include "raw_layout.h"
+#include "vector_paths.h"
 
 namespace {
 
@@ -56,8 +57,11 @@ TEST(RawLayoutGeometry, PictureWidthTakesWholeCells)
 // (each remainder of every group size, several groups deep) and the widest
 // panel row. Rows are exactly as long as needed, so the sanitizer build sees a
 // read past one; a guard after the samples catches a write past them. The
-// packer's own group arithmetic checks minimumRowBytes.
-TEST(RawLayoutUnpack, EverySampleExactAtEveryWidth)
+// packer's own group arithmetic checks minimumRowBytes. Both the vector path
+// and the scalar one.
+class RawLayoutUnpack : public testing::TestWithParam<bool> {};
+
+TEST_P(RawLayoutUnpack, EverySampleExactAtEveryWidth)
 {
     std::vector<int32_t> widths(50);
     std::iota(widths.begin(), widths.end(), 1);
@@ -76,10 +80,15 @@ TEST(RawLayoutUnpack, EverySampleExactAtEveryWidth)
             std::vector<uint16_t> unpacked(samples.size() + 8, 0xBEEF);
             std::vector<uint16_t> expected = samples;
             expected.resize(unpacked.size(), 0xBEEF);
+            setVectorPathsEnabled(GetParam());
             unpackRow(layout, row.data(), width, unpacked.data());
+            setVectorPathsEnabled(true);
             ASSERT_EQ(unpacked, expected);
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, RawLayoutUnpack, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Scalar"; });
 
 }  // namespace
