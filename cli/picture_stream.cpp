@@ -134,11 +134,18 @@ struct Stream {
     SampleReader reader;
     std::vector<SampleReader::Buffers> buffers;
     std::atomic<bool> outOfMemory{false};
+    int64_t bandBytes;  // 0: each writer's own
 
-    Stream(const PackedSource& source, const FrameGeometry& frame, int64_t k, CellLayout cell, int32_t width)
-        : mosaic{width, frame.height, layoutInfo(frame.layout).sampleBits, cell}, reader(source, frame, k, width)
+    Stream(const PackedSource& source, const FrameGeometry& frame, int64_t k, CellLayout cell, int32_t width,
+           int64_t chosenBandBytes)
+        : mosaic{width, frame.height, layoutInfo(frame.layout).sampleBits, cell},
+          reader(source, frame, k, width),
+          bandBytes(chosenBandBytes)
     {
     }
+
+    // Output bytes a band of this stream makes, `own` unless chosen.
+    int64_t band(int64_t own) const { return bandBytes > 0 ? bandBytes : own; }
 
     // Runs `make` for a band, turning memory running out into a failure.
     template <typename Make>
@@ -216,10 +223,11 @@ bool makeRows(Stream& s, SampleReader::Buffers& own, const DevelopTables& tables
 // Gains that make the frame's mean red and blue its mean green: a first pass
 // over every sample row.
 bool greyWorld(const PackedSource& source, const FrameGeometry& frame, int64_t k, CellLayout cell, int64_t black,
-               double gains[3], std::string* reason, BandFailure* failure)
+               int64_t bandBytes, double gains[3], std::string* reason, BandFailure* failure)
 {
-    Stream s(source, frame, k, cell, frame.width);
-    const int32_t rowsPerBand = static_cast<int32_t>(std::max<int64_t>(1, kBandBytes / (int64_t{2} * frame.width)));
+    Stream s(source, frame, k, cell, frame.width, bandBytes);
+    const int32_t rowsPerBand =
+        static_cast<int32_t>(std::max<int64_t>(1, s.band(kBandBytes) / (int64_t{2} * frame.width)));
     const int32_t bands = (frame.height + rowsPerBand - 1) / rowsPerBand;
     const unsigned workers = threadsFor(bands, frame);
     s.buffers.resize(workers);
@@ -272,7 +280,7 @@ bool writeBmp(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool f
         *reason = out.reason();
         return false;
     }
-    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kBandBytes / stride, 1, height));
+    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(s.band(kBandBytes) / stride, 1, height));
     const int32_t bands = (height + rowsPerBand - 1) / rowsPerBand;
     const unsigned workers = threadsFor(bands, s.reader.frame());
     s.buffers.resize(workers);
@@ -315,7 +323,7 @@ bool writePng(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool f
         *reason = start.empty() ? "the picture is too large for a PNG file" : out.reason();
         return false;
     }
-    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kPngBandBytes / rowBytes, 1, height));
+    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(s.band(kPngBandBytes) / rowBytes, 1, height));
     const int32_t bands = (height + rowsPerBand - 1) / rowsPerBand;
     const unsigned workers = threadsFor(bands, s.reader.frame());
     s.buffers.resize(workers);
@@ -382,7 +390,7 @@ bool writeDng(ReplacingFile& out, Stream& s, const DngDescription& description, 
     const int64_t previewRowBytes = int64_t{layout.previewWidth} * 3;
     std::vector<uint8_t> preview(layout.previewBytes);
     // Bands of whole cell rows; the last also takes an odd last sample row.
-    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(kBandBytes / (4 * int64_t{width}), 1, cellRows));
+    const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(s.band(kBandBytes) / (4 * int64_t{width}), 1, cellRows));
     const int32_t bands = (cellRows + rowsPerBand - 1) / rowsPerBand;
     const auto sampleRowsOf = [&](int32_t band) {
         const int32_t first = 2 * band * rowsPerBand;
@@ -462,21 +470,21 @@ PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look&
 
 bool writePictureInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
                          CellLayout cell, OutputType type, const Look& look, std::string* reason,
-                         BandFailure* failure)
+                         BandFailure* failure, int64_t bandBytes)
 {
     *failure = BandFailure::Write;
     double gains[3] = {look.gains[0], look.gains[1], look.gains[2]};
     if (look.balance == Balance::None) {
         gains[0] = gains[1] = gains[2] = 1.0;
     } else if (look.balance == Balance::Auto &&
-               !greyWorld(source, frame, k, cell, look.black, gains, reason, failure)) {
+               !greyWorld(source, frame, k, cell, look.black, bandBytes, gains, reason, failure)) {
         return false;
     }
     const int32_t bits = layoutInfo(frame.layout).sampleBits;
     // Half-size pictures of a qcom10 frame decode its last group whole, as its
     // BMP does; everything else works on the frame's own samples.
     const bool cells = type != OutputType::Dng && !look.full;
-    Stream s(source, frame, k, cell, cells ? 2 * framePictureWidth(frame) : frame.width);
+    Stream s(source, frame, k, cell, cells ? 2 * framePictureWidth(frame) : frame.width, bandBytes);
     if (type == OutputType::Dng) {
         DngDescription description{s.mosaic, static_cast<uint16_t>(look.black), {gains[0], gains[1], gains[2]},
                                    layoutName(frame.layout)};

@@ -35,6 +35,8 @@ PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look&
 
 // Writes the whole file of frame k, which `source` must hold. False with the
 // reason when a read or write fails or memory runs out; `failure` says which.
+// `bandBytes` sets the output bytes a band makes, 0 leaving each type its own
+// measured size: tests make bands of a row or two to put band edges anywhere.
 bool writePictureInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
                          CellLayout cell, OutputType type, const Look& look, std::string* reason,
-                         BandFailure* failure);
+                         BandFailure* failure, int64_t bandBytes = 0);

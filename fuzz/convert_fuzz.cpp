@@ -1,7 +1,7 @@
 // Any small frame of any layout through the converter's band writers, every
 // type and look, read back. The first 8 bytes choose the geometry, the frame,
-// the pattern, the decoder's path, the type, the look and the plain BMP's band
-// plan; the rest is the dump, in a buffer of exactly its size so
+// the pattern, the decoder's path, the type, the look and the bands' sizes;
+// the rest is the dump, in a buffer of exactly its size so
 // AddressSanitizer sees any read past it. The plain BMP and the 8-bit PNG
 // without a look must be exactly the cell picture the layouts' rule makes from
 // unpackRow's samples and the DNG's raw strip those samples; every other
@@ -93,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string reason = "cannot create " + path;
     BandFailure failure = BandFailure::None;
     if (!out.open() ||
-        !(needsSamples(a.type, a.look) ? writePictureInBands(out, source, f, k, cell, a.type, a.look, &reason, &failure)
+        !(needsSamples(a.type, a.look) ? writePictureInBands(out, source, f, k, cell, a.type, a.look, &reason, &failure,
+                                                                     int64_t{1} << (data[6] & 15))
                                        : writeBmpInBands(out, source, f, k, cell, plan, &reason, &failure)) ||
         !out.commit()) {
         fuzzFailure(reason.c_str());

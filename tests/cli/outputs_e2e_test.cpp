@@ -9,7 +9,9 @@
 
 #include <filesystem>
 
+#include "arguments.h"
 #include "converter_run.h"
+#include "picture_stream.h"
 #include "raw_builder.h"
 #include "temp_dir.h"
 #include "layout_packer.h"
@@ -139,6 +141,48 @@ TEST(Outputs, DevelopAndFullFollowTheirRules)
         }
         EXPECT_EQ(readPng(readFile(dir.file("flat.png")), 8, c.side, c.side), expected) << c.options[0];
     }
+}
+
+// Band edges anywhere, one to a few rows a band on several threads, give the
+// same file as the usual bands for every type and look; and a developed BMP,
+// written bottom-up, has the pixels of the PNG (ImageMagick compares them).
+TEST(Outputs, AnyBandSizeGivesTheSameFile)
+{
+    TempDir dir;
+    writeScene(dir.file("scene"));
+    const std::vector<uint8_t> dump = readFile(dir.file("scene"));
+    const FrameGeometry frame{RawLayout::Mipi12, kWidth, kHeight, kStride, kOffset, kHeight};
+    const std::vector<std::vector<std::string>> looks{
+        {"--type", "png"}, {"--type", "png16", "--black", "9"}, {"--type", "dng", "--wb", "auto"},
+        {"--full", "--preview", "--output", "x.bmp"}, {"--full", "--preview", "--output", "x.png"},
+        {"--type", "png", "--full", "--wb", "3,1,2"}};
+    for (const std::vector<std::string>& options : looks) {
+        const Arguments a = parseArguments(with(options, {"scene"}));
+        std::vector<uint8_t> usual;
+        for (int64_t bandBytes : {int64_t{0}, int64_t{1}, int64_t{700}}) {
+            ReplacingFile out(dir.file("banded"));
+            std::string reason;
+            BandFailure failure = BandFailure::None;
+            ASSERT_TRUE(out.open() &&
+                        writePictureInBands(out, MemorySource(dump.data()), frame, 0, cellLayoutFor(2), a.type, a.look,
+                                            &reason, &failure, bandBytes) &&
+                        out.commit())
+                << reason;
+            // A PNG's bytes follow its bands; its pixels may not.
+            const PictureSize size = pictureSize(frame, a.type, a.look);
+            const int32_t depth = a.type == OutputType::Png16 ? 16 : 8;
+            std::vector<uint8_t> file = readFile(dir.file("banded"));
+            if (a.type == OutputType::Png || a.type == OutputType::Png16) {
+                file = readPng(file, depth, size.width, size.height);
+            }
+            EXPECT_TRUE(bandBytes == 0 ? (usual = file, true) : file == usual)
+                << ::testing::PrintToString(options) << " bands of " << bandBytes;
+        }
+        ASSERT_EQ(std::get<0>(runConverter(with(kScene, with(options, {"scene"})), dir.path())), 0);
+    }
+    EXPECT_EQ(std::system(("compare -metric AE " + dir.file("x.bmp") + " " + dir.file("x.png") + " null: 2>" +
+                           dir.file("differ")).c_str()), 0);
+    EXPECT_EQ(readFile(dir.file("differ")), std::vector<uint8_t>{'0'});
 }
 
 }  // namespace
