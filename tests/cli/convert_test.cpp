@@ -72,6 +72,16 @@ TEST(Arguments, ParseIntoSettingsAndInputsOrOneUsageError)
         {{"--pattern", "RGB", "a"}, "error: --pattern 'RGB' is not one of RGGB, GRBG, BGGR, GBRG"},
         {{"--output", "o.bmp", "a", "b"}, "error: --output names the file for a single input, but 2 inputs were given"},
         {{"-q"}, "error: no input file given"},
+        {{"--layout", "mipi10", "--stride", "9", "--width", "8", "a"},
+         "error: --stride 9 is less than the 10 bytes a row of 8 mipi10 samples needs"},
+        {{"--layout", "raw8", "--width", "1", "a"}, "error: --width 1 is too narrow for raw8, which needs at least 2 samples a row"},
+        // A whole qcom10 group makes a half-size picture of a 1-sample row, but no full-size one.
+        {{"--width", "1", "--type", "dng", "a"}, "error: --width 1 is too narrow for a DNG, which needs at least 2 samples a row"},
+        {{"--scanlines", "3", "--height", "4", "a"}, "error: --scanlines 3 is less than the height 4"},
+        {{"--layout", "mipi16", "a"}, "error: --layout 'mipi16' is not one of qcom10, mipi10, mipi12, mipi14, plain10, plain12, plain14, plain16, raw8"},
+        {{"--frame", "-1", "a"}, "error: --frame '-1' is neither all nor a whole number from 0 to 1048575"},
+        {{"--full", "--output", "a.dng", "a"}, "error: --full makes no sense for a DNG, which holds the mosaic itself for a raw developer"},
+        {{"--wb", "1,0,1", "a"}, "error: --wb '1,0,1' is neither auto nor three gains R,G,B above 0 and up to 100"},
     };
     for (const auto& [args, parsed] : rows) {
         EXPECT_EQ(describe(parseArguments(args)), parsed) << ::testing::PrintToString(args);

@@ -41,7 +41,7 @@ std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& p
             int colour[3] = {0, 0, 0};  // blue, the two greens' sum, red
             for (int cell = 0; cell < 4; ++cell) {
                 const char letter = pattern.at(static_cast<size_t>(cell));
-                colour[letter == 'B' ? 0 : letter == 'G' ? 1 : 2] += frame.at(2 * i + cell % 2, 2 * j + cell / 2) >> 2;
+                colour[letter == 'B' ? 0 : letter == 'G' ? 1 : 2] += frame.at(2 * i + cell % 2, 2 * j + cell / 2) >> (frame.bits - 8);
             }
             uint8_t* pixel = &picture[static_cast<size_t>(h - 1 - j) * stride + 3 * static_cast<size_t>(i)];
             pixel[0] = static_cast<uint8_t>(colour[0]);

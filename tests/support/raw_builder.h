@@ -11,8 +11,9 @@
 struct RawFrame {
     int32_t width = 0;
     int32_t height = 0;
-    int32_t alignedWidth = 0;  // width rounded up to a multiple of 6
+    int32_t alignedWidth = 0;  // samples a row: width rounded up to a multiple of 6 for qcom10
     std::vector<uint16_t> samples;
+    int32_t bits = 10;  // each sample's, of which a picture keeps the top 8
 
     uint16_t& at(int32_t x, int32_t y) { return samples[static_cast<size_t>(y * alignedWidth + x)]; }
     uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y * alignedWidth + x)]; }
