@@ -15,6 +15,7 @@
 #include "raw_builder.h"
 #include "temp_dir.h"
 #include "layout_packer.h"
+#include "mosaic_samples.h"
 #include "png_reader.h"
 
 namespace {
@@ -45,29 +46,6 @@ std::vector<uint16_t> writeScene(const std::string& path)
     return samples;
 }
 
-// The half-size picture, RGB from the top: samples shifted to the depth, green
-// the truncated mean of the two shifted greens.
-std::vector<uint8_t> cells(const std::vector<uint16_t>& s, int32_t depth)
-{
-    const auto at = [&](int32_t x, int32_t y) {
-        const uint32_t v = s[static_cast<size_t>(y * kWidth + x)];
-        return depth == 8 ? v >> 4 : v << 4;
-    };
-    std::vector<uint8_t> out;
-    for (int32_t j = 0; j < kHeight / 2; ++j) {
-        for (int32_t i = 0; i < kWidth / 2; ++i) {  // GRBG: green, red over blue, green
-            const int32_t x = 2 * i, y = 2 * j;
-            for (uint32_t v : {at(x + 1, y), (at(x, y) + at(x + 1, y + 1)) / 2, at(x, y + 1)}) {
-                if (depth == 16) {
-                    out.push_back(static_cast<uint8_t>(v >> 8));
-                }
-                out.push_back(static_cast<uint8_t>(v));
-            }
-        }
-    }
-    return out;
-}
-
 const std::vector<std::string> kScene{"--layout", "mipi12", "--width", "40", "--height", "31", "--stride", "64",
                                       "--offset", "10", "--pattern", "GRBG"};
 
@@ -79,9 +57,9 @@ TEST(Outputs, EveryTypeGivesTheFramesSamplesToRealReaders)
     const std::vector<uint16_t> samples = writeScene(dir.file("a.b/scene"));
     EXPECT_EQ(runConverter(with(kScene, {"--type", "png", "a.b/scene"}), dir.path()),
               (ConverterRun{0, "a.b/scene -> a.b/scene.png 20x15\n", ""}));
-    EXPECT_EQ(readPng(readFile(dir.file("a.b/scene.png")), 8, 20, 15), cells(samples, 8));
+    EXPECT_EQ(readPng(readFile(dir.file("a.b/scene.png")), 8, 20, 15), expectedCells(TestMosaic{kWidth, kHeight, 12, samples}, "GRBG", 8, 1));
     EXPECT_EQ(std::get<0>(runConverter(with(kScene, {"--type", "png16", "--output", "deep.png", "a.b/scene"}), dir.path())), 0);
-    EXPECT_EQ(readPng(readFile(dir.file("deep.png")), 16, 20, 15), cells(samples, 16));
+    EXPECT_EQ(readPng(readFile(dir.file("deep.png")), 16, 20, 15), expectedCells(TestMosaic{kWidth, kHeight, 12, samples}, "GRBG", 16, 1));
 
     EXPECT_EQ(runConverter(with(kScene, {"--black", "100", "--wb", "2,1,0.5", "--output", "scene.DNG", "a.b/scene"}), dir.path()),
               (ConverterRun{0, "a.b/scene -> scene.DNG 40x31\n", ""}));

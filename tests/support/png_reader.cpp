@@ -3,17 +3,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-namespace {
+#include "mosaic_samples.h"
 
-void putValue(std::vector<uint8_t>* out, uint32_t v, int32_t depth)
-{
-    if (depth == 16) {
-        out->push_back(static_cast<uint8_t>(v >> 8));
-    }
-    out->push_back(static_cast<uint8_t>(v));
-}
-
-}  // namespace
 
 std::vector<uint8_t> readPng(const std::vector<uint8_t>& file, int32_t depth, int32_t width, int32_t height)
 {
