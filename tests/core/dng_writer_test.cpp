@@ -92,7 +92,7 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
 
         const std::string reportPath = path + ".txt";
         std::string command = "exiftool -validate -warning -error -a ";
-        command += path + " >" + reportPath + " 2>&1";
+        command.append(path).append(" >").append(reportPath).append(" 2>&1");
         EXPECT_EQ(std::system(command.c_str()), 0);
         const std::vector<uint8_t> text = readFile(reportPath);
         const std::string report(text.begin(), text.end());
