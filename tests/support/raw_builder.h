@@ -15,8 +15,9 @@ struct RawFrame {
     std::vector<uint16_t> samples;
     int32_t bits = 10;  // each sample's, of which a picture keeps the top 8
 
-    uint16_t& at(int32_t x, int32_t y) { return samples[static_cast<size_t>(y * alignedWidth + x)]; }
-    uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y * alignedWidth + x)]; }
+    size_t index(int32_t x, int32_t y) const { return static_cast<size_t>(y) * static_cast<size_t>(alignedWidth) + static_cast<size_t>(x); }
+    uint16_t& at(int32_t x, int32_t y) { return samples[index(x, y)]; }
+    uint16_t at(int32_t x, int32_t y) const { return samples[index(x, y)]; }
 };
 
 // A frame of uniformly random 10-bit samples.
