@@ -88,6 +88,16 @@ TEST_F(WindowPictureTest, SavesTheKnownHeaderAndTheSamplesPicture)
 // An odd height: the unpaired last row must be in the file but is not shown.
 // A later View refused by the settings check still rewrites the settings,
 // which must not change what is saved.
+// Save names the BMP by the raw path's last three characters, whatever they
+// are; a path too short for that gives no name.
+TEST_F(WindowPictureTest, NamesTheBmpByTheLastThreeCharacters)
+{
+    for (const auto& [raw, bmp] : {std::pair{"chart.raw", "chart.bmp"}, {"a.b\\shot.RAW", "a.b\\shot.bmp"},
+                                   {"dump10", "dumbmp"}, {"abc", "bmp"}, {"ab", ""}}) {
+        EXPECT_EQ(bmpNameFor(raw), bmp) << raw;
+    }
+}
+
 TEST_F(WindowPictureTest, SavesThePictureAsLoadedWhateverTheSettingsSayNow)
 {
     const RawFrame frame = loadFrame(643, 481, 3);
