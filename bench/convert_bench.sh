@@ -7,9 +7,9 @@
 #
 #   bench/convert_bench.sh [RUNS [CASE...]]     (RUNS >= 7, default 11)
 #
-# A CASE is LAYOUT[,TARGET[,OPTION...]]: the input's layout, the most the
+# A CASE is LAYOUT[:TARGET[:OPTION...]]: the input's layout, the most the
 # conversion may take as a multiple of cp's time (default 1.0) and further
-# converter options, e.g. "qcom10,3.0,--type,png". Without cases every layout
+# converter options, e.g. "qcom10:3.0:--type:png" or "qcom10:1.5:--wb:2,1,1.5". Without cases every layout
 # is measured, converting to BMP. Every timed run writes a file that does not
 # exist yet, for cp and the converter alike, so neither pays for replacing an
 # older file. CONVERTER=path overrides the executable (default
@@ -59,7 +59,7 @@ trap 'rm -rf "$work"' EXIT
 elapsed_us() {
     local start end
     start=$EPOCHREALTIME
-    "$@" >/dev/null
+    "$@" >/dev/null || { echo "convert_bench.sh: failed: $*" >&2; return 1; }
     end=$EPOCHREALTIME
     echo $(( (${end/./} - ${start/./}) ))
 }
@@ -74,7 +74,7 @@ status=0
 first=""
 printf '%-32s %10s %10s %10s %8s %7s\n' case "input MB" "cp ms" "convert ms" "x cp" target
 for case in "${cases[@]}"; do
-    IFS=, read -r -a parts <<<"$case"
+    IFS=: read -r -a parts <<<"$case"
     layout=${parts[0]}
     target=${parts[1]:-1.0}
     options=("${parts[@]:2}")
@@ -91,8 +91,8 @@ for case in "${cases[@]}"; do
     cv_times=()
     for (( i = 0; i < runs; i++ )); do
         rm -f "$work/copy" "$out"*
-        cp_times+=("$(elapsed_us cp "$input" "$work/copy")")
-        cv_times+=("$(elapsed_us "${convert[@]}" --output "$out.out" "$input")")
+        cp_times+=("$(elapsed_us cp "$input" "$work/copy")") || exit 2
+        cv_times+=("$(elapsed_us "${convert[@]}" --output "$out.out" "$input")") || exit 2
     done
     cp_median=$(printf '%s\n' "${cp_times[@]}" | median)
     cv_median=$(printf '%s\n' "${cv_times[@]}" | median)
