@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cell_layout.h"
+#include "output_names.h"
 #include "raw_frame.h"
 
 namespace {
@@ -96,9 +97,8 @@ bool typeByName(const std::string& name, OutputType* type)
 // The type an output name's extension asks for: .bmp, .png or .dng in any case.
 bool typeByExtension(const std::string& output, OutputType* type)
 {
-    const size_t dot = output.find_last_of('.');
-    const size_t slash = output.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    const size_t dot = extensionDot(output);
+    if (dot == std::string::npos) {
         return false;
     }
     std::string extension = output.substr(dot + 1);

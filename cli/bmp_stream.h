@@ -48,6 +48,10 @@ struct BandPlan {
     unsigned threads = 1;     // decoding threads, the calling one included
 };
 
+// Threads, the calling one included, that a frame's conversion repays: up to
+// one a core and four in all, and one for every 4 MB of its rows.
+unsigned worthwhileThreads(const FrameGeometry& frame);
+
 // Bands of about 128 KB, which stay in the cache together with their raw
 // rows (larger bands were measurably slower); a second thread only when the
 // dump is large enough to repay starting it.
@@ -55,6 +59,11 @@ BandPlan planBands(const FrameGeometry& frame);
 
 // What a failed writeBmpInBands could not do.
 enum class BandFailure { None, Read, Write, Memory };
+
+// The 54 header bytes of a width x height picture of rows `stride` bytes
+// apart, written to `out`. False with the reason when the picture is too large
+// for a BMP file or the write fails.
+bool writeBmpHeader(ReplacingFile& out, int32_t width, int32_t height, int64_t stride, std::string* reason);
 
 // Writes the whole BMP file (header and rows) of frame k of the dump that
 // `source` gives, which must hold it. False with the reason when a read or

@@ -8,6 +8,7 @@
 #include "cell_layout.h"
 #include "file_replace.h"
 #include "name_geometry.h"
+#include "output_names.h"
 #include "picture_stream.h"
 
 namespace {
@@ -144,26 +145,6 @@ const char* sourceName(Source source)
     case Source::Name: return "name";
     default: return "default";
     }
-}
-
-std::string withExtension(const std::string& name, const std::string& extension)
-{
-    const size_t slash = name.find_last_of("/\\");
-    const size_t dot = name.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? name.substr(0, dot) : name) + extension;
-}
-
-std::string frameOutputName(const std::string& output, int64_t k)
-{
-    char number[32];
-    std::snprintf(number, sizeof number, "-%04lld", static_cast<long long>(k));
-    const size_t slash = output.find_last_of("/\\");
-    const size_t dot = output.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return output + number;
-    }
-    return output.substr(0, dot) + number + output.substr(dot);
 }
 
 JobPlan planJob(const Arguments& args, const std::string& input)

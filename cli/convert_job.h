@@ -46,15 +46,6 @@ struct JobPlan {
 // system.
 JobPlan planJob(const Arguments& args, const std::string& input);
 
-// The name a picture takes: `name` with the extension of its file name (what
-// follows the last dot after the last folder separator) replaced by
-// `extension`, or `extension` added when it has none.
-std::string withExtension(const std::string& name, const std::string& extension);
-
-// The name of frame k's picture when every frame is converted: -0000 ... before
-// the extension.
-std::string frameOutputName(const std::string& output, int64_t k);
-
 struct FramePicture {
     std::string output;
     int32_t width = 0;

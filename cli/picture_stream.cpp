@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include "band_pipeline.h"
-#include "bmp_format.h"
 #include "develop.h"
 #include "dng_writer.h"
 #include "mosaic_band.h"
@@ -24,9 +22,6 @@ constexpr int64_t kBandBytes = int64_t{256} * 1024;
 // tables beside its pixels, so its pixels are half as many: 128 KB bands made
 // the plain PNG of a 7399 x 4999 frame an eighth faster than 256 KB ones.
 constexpr int64_t kPngBandBytes = int64_t{128} * 1024;
-// Developing and deflating are work for the processor, so every core helps;
-// past four the copies in and out share one memory bus anyway.
-constexpr unsigned kMaxThreads = 4;
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 constexpr bool kLittleEndian = true;
@@ -34,16 +29,10 @@ constexpr bool kLittleEndian = true;
 constexpr bool kLittleEndian = false;
 #endif
 
-// Input bytes a thread must have to repay starting it, as for the plain BMP:
-// a 1.4 MB dump converted about 5 % faster on one thread than on two.
-constexpr int64_t kInputBytesPerThread = int64_t{4} * 1024 * 1024;
-
+// The frame's worthwhile threads, but never more than its bands.
 unsigned threadsFor(int32_t bands, const FrameGeometry& frame)
 {
-    const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
-    const int64_t worthwhile = frame.stride * frame.height / kInputBytesPerThread + 1;
-    const auto most = static_cast<unsigned>(std::min<int64_t>({hardware, kMaxThreads, worthwhile}));
-    return std::clamp<unsigned>(most, 1, static_cast<unsigned>(std::max(1, bands)));
+    return std::clamp<unsigned>(worthwhileThreads(frame), 1, static_cast<unsigned>(std::max(1, bands)));
 }
 
 // Sample rows a band keeps unpacked at once when it is built row by row: the
@@ -271,13 +260,7 @@ bool writeBmp(ReplacingFile& out, Stream& s, const DevelopTables& tables, bool f
     const int32_t width = full ? s.mosaic.width : cellPictureWidth(s.mosaic);
     const int32_t height = full ? s.mosaic.height : cellPictureHeight(s.mosaic);
     const int64_t stride = pictureStride(width);
-    uint8_t header[kBmpHeaderBytes];
-    if (!buildBmpHeader(width, height, stride, header)) {
-        *reason = "the picture is too large for a BMP file";
-        return false;
-    }
-    if (!out.write(header, sizeof header)) {
-        *reason = out.reason();
+    if (!writeBmpHeader(out, width, height, stride, reason)) {
         return false;
     }
     const int32_t rowsPerBand = static_cast<int32_t>(std::clamp<int64_t>(s.band(kBandBytes) / stride, 1, height));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "raw_decoder.h"
 #include "vector_paths.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -28,13 +29,7 @@ template <RawLayout L>
 void unpackGroup(const uint8_t* g, uint16_t* s)
 {
     if constexpr (L == RawLayout::Qcom10) {
-        uint64_t bits = 0;
-        for (int i = 7; i >= 0; --i) {
-            bits = bits << 8 | g[i];
-        }
-        for (int j = 0; j < 6; ++j) {
-            s[j] = static_cast<uint16_t>(bits >> (10 * j) & 0x3FF);
-        }
+        ::unpackGroup(g, s);  // the packed decoder's, from its format comment
     } else if constexpr (L == RawLayout::Mipi10) {
         for (int k = 0; k < 4; ++k) {
             s[k] = static_cast<uint16_t>(g[k] << 2 | (g[4] >> (2 * k) & 0x3));
