@@ -1,16 +1,16 @@
-#include "commands.h"
+#include "app/commands.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 
 #include <string>
 
-#include "bmp_format.h"
-#include "bmp_writer.h"
-#include "control_panel.h"
-#include "main_bayer.h"
-#include "raw_file.h"
-#include "settings_check.h"
+#include "encode/bmp_format.h"
+#include "window/bmp_writer.h"
+#include "app/control_panel.h"
+#include "app/main_bayer.h"
+#include "window/raw_file.h"
+#include "app/settings_check.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "control_panel.h"
+#include "app/control_panel.h"
 
 #include <cstdint>
 
-#include "bayer_pattern.h"
-#include "main_bayer.h"
+#include "window/bayer_pattern.h"
+#include "app/main_bayer.h"
 
 HWND hShowControls[kPanelControls] = {};
 HWND hHideButton = nullptr;

@@ -1,9 +1,9 @@
-#include "drop_handler.h"
+#include "app/drop_handler.h"
 
-#include "commands.h"
-#include "control_panel.h"
-#include "main_bayer.h"
-#include "settings_check.h"
+#include "app/commands.h"
+#include "app/control_panel.h"
+#include "app/main_bayer.h"
+#include "app/settings_check.h"
 
 void onDropFiles(HWND hwnd, HDROP drop)
 {

@@ -1,11 +1,11 @@
-#include "main_bayer.h"
+#include "app/main_bayer.h"
 
 #include <shellapi.h>
 
-#include "commands.h"
-#include "control_panel.h"
-#include "drop_handler.h"
-#include "picture_view.h"
+#include "app/commands.h"
+#include "app/control_panel.h"
+#include "app/drop_handler.h"
+#include "app/picture_view.h"
 
 char szFile[kPathChars] = {};
 int32_t x_draw = 0;

@@ -1,9 +1,9 @@
-#include "picture_view.h"
+#include "app/picture_view.h"
 
 #include <cstdint>
 
-#include "image_buffer.h"
-#include "main_bayer.h"
+#include "window/image_buffer.h"
+#include "app/main_bayer.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "settings_check.h"
+#include "app/settings_check.h"
 
 #include <windows.h>
 
-#include "bayer_pattern.h"
-#include "control_panel.h"
-#include "conversion_settings.h"
-#include "main_bayer.h"
-#include "settings_rules.h"
+#include "window/bayer_pattern.h"
+#include "app/control_panel.h"
+#include "window/conversion_settings.h"
+#include "app/main_bayer.h"
+#include "app/settings_rules.h"
 
 char error_infor[kErrorTextChars] = {};
 

@@ -1,10 +1,10 @@
-#include "settings_rules.h"
+#include "app/settings_rules.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "bayer_pattern.h"
+#include "window/bayer_pattern.h"
 
 int32_t settingNumber(const char* fieldText)
 {

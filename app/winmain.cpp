@@ -2,8 +2,8 @@
 // the rest and build the window the same way.
 #include <windows.h>
 
-#include "control_panel.h"
-#include "main_bayer.h"
+#include "app/control_panel.h"
+#include "app/main_bayer.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {

@@ -22,14 +22,14 @@
 #include <string>
 #include <vector>
 
-#include "cell_layout.h"
-#include "conversion_settings.h"
-#include "cell_layout.h"
-#include "image_buffer.h"
-#include "layout_decoder.h"
-#include "raw_decoder.h"
-#include "raw_layout.h"
-#include "vector_paths.h"
+#include "raw/cell_layout.h"
+#include "window/conversion_settings.h"
+#include "raw/cell_layout.h"
+#include "window/image_buffer.h"
+#include "decode/layout_decoder.h"
+#include "decode/raw_decoder.h"
+#include "raw/raw_layout.h"
+#include "platform/vector_paths.h"
 
 namespace {
 

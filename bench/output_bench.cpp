@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "conversion_settings.h"
-#include "develop.h"
-#include "dng_writer.h"
-#include "picture_rows.h"
-#include "png_writer.h"
+#include "raw/raw_geometry.h"
+#include "picture/develop.h"
+#include "encode/dng_writer.h"
+#include "picture/picture_rows.h"
+#include "encode/png_writer.h"
 
 namespace {
 

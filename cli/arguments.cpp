@@ -1,11 +1,13 @@
-#include "arguments.h"
+#include "cli/arguments.h"
 
 #include <cmath>
 #include <cstdlib>
 
-#include "cell_layout.h"
-#include "output_names.h"
-#include "raw_frame.h"
+#include "cli/output_names.h"
+#include "raw/cell_layout.h"
+#include "raw/raw_frame.h"
+#include "text/ascii.h"
+#include "text/decimal.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ std::string rangeText(int64_t low, int64_t high)
 bool takeNumber(const std::string& name, const std::string& value, int64_t low, int64_t high,
                 int64_t* out, std::string* error)
 {
-    if (!parseDecimal(value, low, high, out)) {
+    if (!readDecimalInRange(value, low, high, out)) {
         *error = name + " '" + value + "' is not a whole number from " + rangeText(low, high);
         return false;
     }
@@ -103,7 +105,7 @@ bool typeByExtension(const std::string& output, OutputType* type)
     }
     std::string extension = output.substr(dot + 1);
     for (char& c : extension) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        c = asciiLower(c);
     }
     return extension != "png16" && typeByName(extension, type);
 }
@@ -253,28 +255,6 @@ std::string conflictOf(const Arguments& a)
 }
 
 }  // namespace
-
-bool parseDecimal(const std::string& text, int64_t low, int64_t high, int64_t* value)
-{
-    if (text.empty()) {
-        return false;
-    }
-    int64_t n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        n = n * 10 + (c - '0');
-        if (n > high) {  // also stops the sum from overflowing on long inputs
-            return false;
-        }
-    }
-    if (n < low) {
-        return false;
-    }
-    *value = n;
-    return true;
-}
 
 Arguments parseArguments(const std::vector<std::string>& args)
 {

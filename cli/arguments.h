@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "raw_layout.h"
+#include "raw/raw_layout.h"
 
 // Wider than the window's panel on purpose: large sensors and small crops.
 constexpr int32_t kMinWidth = 1;  // qcom10's half-size pictures; other layouts, --full and DNG need a cell, 2
@@ -67,11 +67,6 @@ struct Arguments {
 // the inputs; "--" ends the options. A value may follow as the next argument
 // or after '=' (--width=4000). A repeated option takes its last value.
 Arguments parseArguments(const std::vector<std::string>& args);
-
-// Reads a decimal number that must make up the whole text and lie within
-// [low, high]. Returns false for anything else, including signs, spaces and
-// numbers too large for any integer type.
-bool parseDecimal(const std::string& text, int64_t low, int64_t high, int64_t* value);
 
 // The --help text.
 std::string usageText();

@@ -1,4 +1,4 @@
-#include "band_pipeline.h"
+#include "cli/band_pipeline.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,13 +1,14 @@
-#include "bmp_stream.h"
+#include "cli/bmp_stream.h"
 
 #include <algorithm>
 #include <new>
 #include <thread>
 #include <vector>
 
-#include "band_pipeline.h"
-#include "bmp_format.h"
-#include "raw_geometry.h"
+#include "cli/band_pipeline.h"
+#include "decode/layout_decoder.h"
+#include "encode/bmp_format.h"
+#include "raw/raw_geometry.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <string>
 
-#include "cell_layout.h"
-#include "file_replace.h"
-#include "raw_frame.h"
+#include "raw/cell_layout.h"
+#include "platform/file_replace.h"
+#include "raw/raw_frame.h"
 
 // Where the packed rows of a band come from.
 class PackedSource {

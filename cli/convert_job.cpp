@@ -1,15 +1,15 @@
-#include "convert_job.h"
+#include "cli/convert_job.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
-#include "bmp_stream.h"
-#include "cell_layout.h"
-#include "file_replace.h"
-#include "name_geometry.h"
-#include "output_names.h"
-#include "picture_stream.h"
+#include "cli/bmp_stream.h"
+#include "raw/cell_layout.h"
+#include "platform/file_replace.h"
+#include "cli/name_geometry.h"
+#include "cli/output_names.h"
+#include "cli/picture_stream.h"
 
 namespace {
 

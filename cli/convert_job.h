@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "arguments.h"
-#include "platform_file.h"
-#include "raw_frame.h"
+#include "cli/arguments.h"
+#include "cli/platform_file.h"
+#include "raw/raw_frame.h"
 
 // Where a setting of a job came from, as --dry-run tells it.
 enum class Source { Option, Name, Default };

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "arguments.h"
-#include "convert_job.h"
-#include "platform_file.h"
-#include "size_guess.h"
+#include "cli/arguments.h"
+#include "cli/convert_job.h"
+#include "cli/platform_file.h"
+#include "cli/size_guess.h"
 
 namespace {
 

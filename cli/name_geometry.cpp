@@ -1,72 +1,29 @@
-#include "name_geometry.h"
+#include "cli/name_geometry.h"
 
 #include <cstddef>
 #include <string_view>
 
-#include "cell_layout.h"
+#include "raw/cell_layout.h"
+#include "text/ascii.h"
+#include "text/decimal.h"
 
 namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool isTokenChar(char c)
-{
-    return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameWord(std::string_view token, std::string_view word)
-{
-    if (token.size() != word.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < token.size(); ++i) {
-        if (lower(token[i]) != word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Digits only, at least one; saturating at INT64_MAX.
-bool readNumber(std::string_view digits, int64_t* value)
-{
-    if (digits.empty()) {
-        return false;
-    }
-    int64_t n = 0;
-    for (char c : digits) {
-        if (!isDigit(c)) {
-            return false;
-        }
-        n = n > (INT64_MAX - 9) / 10 ? INT64_MAX : n * 10 + (c - '0');
-    }
-    *value = n;
-    return true;
-}
 
 // Width and height of a "<W>x<H>" token.
 bool readSizeToken(std::string_view token, int64_t* width, int64_t* height)
 {
     const size_t x = token.find_first_of("xX");
-    return x != std::string_view::npos && readNumber(token.substr(0, x), width) &&
-           readNumber(token.substr(x + 1), height);
+    return x != std::string_view::npos && readDecimal(token.substr(0, x), width) &&
+           readDecimal(token.substr(x + 1), height);
 }
 
 // The setting a bracket key names, or null.
 NameValue* bracketSetting(std::string_view key, NameSettings* s)
 {
-    if (sameWord(key, "w")) return &s->width;
-    if (sameWord(key, "h")) return &s->height;
-    if (sameWord(key, "stride")) return &s->stride;
-    if (sameWord(key, "scanline")) return &s->scanlines;
+    if (equalsIgnoringCase(key, "w")) return &s->width;
+    if (equalsIgnoringCase(key, "h")) return &s->height;
+    if (equalsIgnoringCase(key, "stride")) return &s->stride;
+    if (equalsIgnoringCase(key, "scanline")) return &s->scanlines;
     return nullptr;
 }
 
@@ -75,7 +32,7 @@ std::optional<RawLayout> layoutToken(std::string_view token)
     if (const auto layout = layoutByName(token)) {
         return layout;
     }
-    if (token.size() > 3 && sameWord(token.substr(0, 3), "raw")) {
+    if (token.size() > 3 && equalsIgnoringCase(token.substr(0, 3), "raw")) {
         return layoutByName(token.substr(3));
     }
     return std::nullopt;
@@ -102,12 +59,12 @@ NameSettings settingsFromName(const std::string& path)
     NameSettings s;
     size_t i = 0;
     while (i < name.size()) {
-        if (!isTokenChar(name[i])) {
+        if (!isAsciiLetterOrDigit(name[i])) {
             ++i;
             continue;
         }
         size_t end = i;
-        while (end < name.size() && isTokenChar(name[end])) {
+        while (end < name.size() && isAsciiLetterOrDigit(name[end])) {
             ++end;
         }
         const std::string_view token = name.substr(i, end - i);
@@ -118,7 +75,7 @@ NameSettings settingsFromName(const std::string& path)
         if (NameValue* setting = bracketSetting(token, &s); setting != nullptr && i < name.size() && name[i] == '[') {
             const size_t close = name.find(']', i);
             int64_t v = 0;
-            if (close != std::string_view::npos && readNumber(name.substr(i + 1, close - i - 1), &v)) {
+            if (close != std::string_view::npos && readDecimal(name.substr(i + 1, close - i - 1), &v)) {
                 setting->see(v);
                 i = close + 1;
             }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "raw_layout.h"
+#include "raw/raw_layout.h"
 
 // One setting as the name gives it. A name may repeat a value (a size token
 // and w[]/h[] that agree); only when all its mentions agree does it give one.

@@ -1,4 +1,4 @@
-#include "output_names.h"
+#include "cli/output_names.h"
 
 #include <cstdio>
 

@@ -1,17 +1,18 @@
-#include "picture_stream.h"
+#include "cli/picture_stream.h"
 
 #include <algorithm>
 #include <atomic>
 #include <new>
 #include <vector>
 
-#include "band_pipeline.h"
-#include "develop.h"
-#include "dng_writer.h"
-#include "mosaic_band.h"
-#include "picture_rows.h"
-#include "png_writer.h"
-#include "raw_geometry.h"
+#include "cli/band_pipeline.h"
+#include "decode/layout_decoder.h"
+#include "picture/develop.h"
+#include "encode/dng_writer.h"
+#include "picture/mosaic_band.h"
+#include "picture/picture_rows.h"
+#include "encode/png_writer.h"
+#include "raw/raw_geometry.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include <cstdint>
 #include <string>
 
-#include "arguments.h"
-#include "bmp_stream.h"
-#include "cell_layout.h"
-#include "file_replace.h"
-#include "raw_frame.h"
+#include "cli/arguments.h"
+#include "cli/bmp_stream.h"
+#include "raw/cell_layout.h"
+#include "platform/file_replace.h"
+#include "raw/raw_frame.h"
 
 // Whether a picture needs the sample path: any type but BMP, or any look.
 bool needsSamples(OutputType type, const Look& look);

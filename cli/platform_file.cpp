@@ -1,4 +1,4 @@
-#include "platform_file.h"
+#include "cli/platform_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "size_guess.h"
+#include "cli/size_guess.h"
 
 namespace {
 

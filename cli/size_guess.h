@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "raw_layout.h"
+#include "raw/raw_layout.h"
 
 // "mipi10 4000x3000, plain16 1920x1080": every fit for a file of `bytes`
 // bytes, in the given layout only when one is known; empty when none fits.

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cell_layout.h"
-#include "test_chart.h"
+#include "raw/cell_layout.h"
+#include "chart/test_chart.h"
 
 namespace {
 

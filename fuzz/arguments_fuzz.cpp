@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "arguments.h"
+#include "cli/arguments.h"
 #include "fuzz_target.h"
-#include "cell_layout.h"
-#include "convert_job.h"
+#include "raw/cell_layout.h"
+#include "cli/convert_job.h"
+#include "text/decimal.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (const std::string& arg : args) {
         int64_t value = -1;
-        if (parseDecimal(arg, kMinWidth, kMaxWidth, &value)) {
+        if (readDecimalInRange(arg, kMinWidth, kMaxWidth, &value)) {
             FUZZ_CHECK(wholeDecimal(arg));
             FUZZ_CHECK(value >= kMinWidth && value <= kMaxWidth);
             FUZZ_CHECK(std::stoll(arg) == value);

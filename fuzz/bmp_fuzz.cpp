@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "bmp_writer.h"
+#include "window/bmp_writer.h"
 #include "fuzz_target.h"
-#include "image_buffer.h"
-#include "raw_builder.h"
+#include "window/image_buffer.h"
+#include "support/raw_builder.h"
 
 namespace {
 

@@ -14,13 +14,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "bmp_format.h"
-#include "dng_writer.h"
+#include "encode/bmp_format.h"
+#include "encode/dng_writer.h"
 #include "fuzz_target.h"
-#include "picture_stream.h"
-#include "png_reader.h"
-#include "raw_geometry.h"
-#include "vector_paths.h"
+#include "cli/picture_stream.h"
+#include "support/png_reader.h"
+#include "raw/raw_geometry.h"
+#include "platform/vector_paths.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "cell_layout.h"
+#include "raw/cell_layout.h"
 #include "fuzz_target.h"
-#include "raw_decoder.h"
-#include "raw_geometry.h"
-#include "vector_paths.h"
+#include "decode/raw_decoder.h"
+#include "raw/raw_geometry.h"
+#include "platform/vector_paths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

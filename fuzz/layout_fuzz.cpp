@@ -9,13 +9,13 @@
 #include <cstring>
 #include <vector>
 
-#include "cell_layout.h"
-#include "develop.h"
+#include "raw/cell_layout.h"
+#include "picture/develop.h"
 #include "fuzz_target.h"
-#include "layout_decoder.h"
-#include "picture_rows.h"
-#include "raw_layout.h"
-#include "vector_paths.h"
+#include "decode/layout_decoder.h"
+#include "picture/picture_rows.h"
+#include "raw/raw_layout.h"
+#include "platform/vector_paths.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_target.h"
-#include "settings_rules.h"
+#include "app/settings_rules.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Static analysis: clang-tidy (.clang-tidy) over the native build's sources and
-# tests and the window's, and cppcheck over every source folder. Exits
-# non-zero on any finding.
+# tests and the window's, cppcheck over every source folder, and the layers'
+# include arrows (scripts/check-layers.sh). Exits non-zero on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -23,7 +23,9 @@ printf '%s\n' "${windows[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p build/win
 echo "== cppcheck"
 cppcheck --enable=warning,performance,portability --std=c++17 --inline-suppr --quiet \
     --error-exitcode=1 --suppressions-list=.cppcheck-suppressions \
-    -D_WIN32 -U__linux__ -I core -I app -I cli core app cli fuzz
+    -D_WIN32 -U__linux__ -I core -I . -I tests core app cli fuzz
 cppcheck --enable=warning,performance,portability --std=c++17 --inline-suppr --quiet \
-    --error-exitcode=1 --suppressions-list=.cppcheck-suppressions -I core -I cli core cli fuzz
+    --error-exitcode=1 --suppressions-list=.cppcheck-suppressions -I core -I . -I tests core cli fuzz
+echo "== layers"
+scripts/check-layers.sh
 echo "lint: clean"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "settings_rules.h"
+#include "app/settings_rules.h"
 #include "window_texts.h"
 
 namespace {

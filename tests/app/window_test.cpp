@@ -19,15 +19,15 @@
 #include <tuple>
 #include <vector>
 
-#include "control_panel.h"
-#include "conversion_settings.h"
-#include "file_replace.h"
-#include "image_buffer.h"
-#include "main_bayer.h"
-#include "raw_builder.h"
-#include "settings_check.h"
-#include "temp_dir.h"
-#include "test_chart.h"
+#include "app/control_panel.h"
+#include "window/conversion_settings.h"
+#include "platform/file_replace.h"
+#include "window/image_buffer.h"
+#include "app/main_bayer.h"
+#include "support/raw_builder.h"
+#include "app/settings_check.h"
+#include "support/temp_dir.h"
+#include "chart/test_chart.h"
 #include "window_texts.h"
 
 namespace {

@@ -12,15 +12,15 @@
 #include <tuple>
 #include <vector>
 
-#include "arguments.h"
-#include "bmp_stream.h"
-#include "child_limits.h"
+#include "cli/arguments.h"
+#include "cli/bmp_stream.h"
+#include "support/child_limits.h"
 #include "converter_run.h"
-#include "convert_job.h"
-#include "file_replace.h"
-#include "name_geometry.h"
-#include "raw_builder.h"
-#include "temp_dir.h"
+#include "cli/convert_job.h"
+#include "platform/file_replace.h"
+#include "cli/name_geometry.h"
+#include "support/raw_builder.h"
+#include "support/temp_dir.h"
 
 #if defined(_WIN32)
 #include <windows.h>

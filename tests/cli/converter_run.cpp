@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "raw_builder.h"
-#include "temp_dir.h"
+#include "support/raw_builder.h"
+#include "support/temp_dir.h"
 
 #if defined(_WIN32)
 #include <windows.h>

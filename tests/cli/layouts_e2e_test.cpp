@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "converter_run.h"
-#include "raw_builder.h"
-#include "temp_dir.h"
-#include "layout_packer.h"
+#include "support/raw_builder.h"
+#include "support/temp_dir.h"
+#include "support/layout_packer.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 
 #include <filesystem>
 
-#include "arguments.h"
+#include "cli/arguments.h"
 #include "converter_run.h"
-#include "picture_stream.h"
-#include "raw_builder.h"
-#include "temp_dir.h"
-#include "layout_packer.h"
-#include "mosaic_samples.h"
-#include "png_reader.h"
+#include "cli/picture_stream.h"
+#include "support/raw_builder.h"
+#include "support/temp_dir.h"
+#include "support/layout_packer.h"
+#include "support/mosaic_samples.h"
+#include "support/png_reader.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <tuple>
 #include <vector>
 
-#include "cell_layout.h"
-#include "raw_builder.h"
-#include "raw_decoder.h"
-#include "raw_geometry.h"
-#include "test_chart.h"
-#include "vector_paths.h"
+#include "raw/cell_layout.h"
+#include "support/raw_builder.h"
+#include "decode/raw_decoder.h"
+#include "raw/raw_geometry.h"
+#include "chart/test_chart.h"
+#include "platform/vector_paths.h"
 
 namespace {
 

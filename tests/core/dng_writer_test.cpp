@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "dng_writer.h"
-#include "mosaic_samples.h"
-#include "picture_rows.h"
-#include "raw_builder.h"
-#include "temp_dir.h"
+#include "encode/dng_writer.h"
+#include "support/mosaic_samples.h"
+#include "picture/picture_rows.h"
+#include "support/raw_builder.h"
+#include "support/temp_dir.h"
 
 namespace {
 

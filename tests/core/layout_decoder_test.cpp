@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "cell_layout.h"
-#include "layout_decoder.h"
-#include "layout_packer.h"
-#include "vector_paths.h"
+#include "raw/cell_layout.h"
+#include "decode/layout_decoder.h"
+#include "support/layout_packer.h"
+#include "platform/vector_paths.h"
 
 namespace {
 

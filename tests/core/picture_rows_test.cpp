@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "mosaic_samples.h"
-#include "picture_rows.h"
+#include "support/mosaic_samples.h"
+#include "picture/picture_rows.h"
 
 namespace {
 

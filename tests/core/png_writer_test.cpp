@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "mosaic_samples.h"
-#include "picture_rows.h"
-#include "png_reader.h"
-#include "png_writer.h"
-#include "raw_builder.h"
-#include "temp_dir.h"
-#include "vector_paths.h"
+#include "support/mosaic_samples.h"
+#include "picture/picture_rows.h"
+#include "support/png_reader.h"
+#include "encode/png_writer.h"
+#include "support/raw_builder.h"
+#include "support/temp_dir.h"
+#include "platform/vector_paths.h"
 
 namespace {
 

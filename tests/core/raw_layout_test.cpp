@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "layout_packer.h"
-#include "raw_layout.h"
-#include "vector_paths.h"
+#include "support/layout_packer.h"
+#include "raw/raw_layout.h"
+#include "platform/vector_paths.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "child_limits.h"
+#include "support/child_limits.h"
 
 #if defined(PIXMORA_HAVE_CHILD_LIMITS)
 #include <sys/resource.h>

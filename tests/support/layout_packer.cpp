@@ -1,4 +1,4 @@
-#include "layout_packer.h"
+#include "support/layout_packer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "raw_layout.h"
+#include "raw/raw_layout.h"
 
 // Bits of one sample of the layout.
 int32_t packedSampleBits(RawLayout layout);

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "develop.h"
-#include "mosaic_band.h"
+#include "picture/develop.h"
+#include "picture/mosaic_band.h"
 
 struct TestMosaic {
     int32_t width, height, bits;

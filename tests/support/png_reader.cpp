@@ -1,9 +1,9 @@
-#include "png_reader.h"
+#include "support/png_reader.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include "mosaic_samples.h"
+#include "support/mosaic_samples.h"
 
 
 std::vector<uint8_t> readPng(const std::vector<uint8_t>& file, int32_t depth, int32_t width, int32_t height)

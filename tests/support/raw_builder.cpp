@@ -1,4 +1,4 @@
-#include "raw_builder.h"
+#include "support/raw_builder.h"
 
 #include <fstream>
 #include <iterator>

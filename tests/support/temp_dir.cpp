@@ -1,11 +1,11 @@
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 
-#include "raw_builder.h"
+#include "support/raw_builder.h"
 
 namespace fs = std::filesystem;
 
