@@ -1,13 +1,71 @@
-// Runs the bands of one output on several threads and hands them over in
-// order. Each band is made (read, decoded, encoded) on whichever thread takes
-// it, into that thread's own buffers, and handed to `deliver` strictly in band
-// order, one at a time, so an output file is written front to back while the
-// next bands are already being made.
+// The one loop every converter output runs: a frame's rows in bands, each band
+// made (read, decoded or developed, encoded) on whichever worker thread takes
+// it, into that worker's own buffers, and handed to the output's sink strictly
+// in band order, so a file is written front to back while the next bands are
+// already being made and memory stays that of a few bands whatever the dump's
+// size.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "raw/raw_frame.h"
+
+// Output bytes a band makes: small enough that a band's packed rows, samples
+// and pixels stay in the processor's cache. A PNG's bytes follow its bands, so
+// this size is part of every PNG the converter writes.
+constexpr int64_t kBandBytes = int64_t{128} * 1024;
+
+// How a write is cut into bands; 0 leaves each to the measured rule. Tests
+// choose a row or two a band to put band edges anywhere.
+struct BandPlan {
+    int32_t rowsPerBand = 0;  // output rows a band, else kBandBytes' worth
+    unsigned threads = 0;     // workers wanted, else worthwhileThreads
+};
+
+// Threads, the calling one included, that a frame's conversion repays: up to
+// one a core and four in all, and one for every 4 MB of its rows.
+unsigned worthwhileThreads(const FrameGeometry& frame);
+
+// What a failed write could not do.
+enum class BandFailure { None, Read, Write, Memory };
+
+// One band of output rows, counted in file order.
+struct BandRows {
+    int32_t band;
+    int32_t first;
+    int32_t count;
+    bool last;
+};
+
+// One output's part of a write: its rows, what comes before and after them,
+// and how a band is made and written.
+class BandSink {
+public:
+    virtual ~BandSink() = default;
+    virtual int32_t rows() const = 0;      // at least 1
+    virtual int64_t rowBytes() const = 0;  // output bytes a row makes; sets the band size
+    // What precedes the first band. False with the reason.
+    virtual bool begin(std::string* reason) = 0;
+    // Adds the buffers of one more worker for bands of `rowsPerBand` rows;
+    // throws std::bad_alloc when there is no memory for them.
+    virtual void addWorker(int32_t rowsPerBand) = 0;
+    // Called from several threads at once, never twice for a band; may throw
+    // std::bad_alloc. False with the reason when a read fails.
+    virtual bool make(const BandRows& rows, unsigned worker, std::string* why) = 0;
+    // Called in band order, one call at a time. False with the reason.
+    virtual bool deliver(const BandRows& rows, unsigned worker, std::string* why) = 0;
+    // What follows the last band. False with the reason.
+    virtual bool end(std::string* reason) = 0;
+};
+
+// Writes the sink's whole output. Every worker's buffers are made before any
+// thread starts, so memory running short means fewer workers; a band that
+// still runs out of memory fails the write. False with the reason when a
+// read or write fails or memory runs out; `failure` says which.
+bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame, std::string* reason,
+                BandFailure* failure);
 
 // Makes band `band` with the buffers of worker `worker`; false with the reason
 // when it cannot. Called from several threads at once, never twice for a band.

@@ -4,12 +4,11 @@
 #include <memory>
 #include <new>
 
-#include "cli/bmp_stream.h"
+#include "cli/frame_writer.h"
 #include "raw/cell_layout.h"
 #include "platform/file_replace.h"
 #include "cli/name_geometry.h"
 #include "cli/output_names.h"
-#include "cli/picture_stream.h"
 
 namespace {
 
@@ -290,11 +289,7 @@ bool writeFrame(const Job& job, const PackedSource& source, int64_t k, const std
     std::string why;
     BandFailure failed = BandFailure::None;
     const CellLayout cell = cellLayoutFor(job.pattern);
-    const bool written =
-        needsSamples(job.type, job.look)
-            ? writePictureInBands(out, source, job.frame, k, cell, job.type, job.look, &why, &failed)
-            : writeBmpInBands(out, source, job.frame, k, cell, planBands(job.frame), &why, &failed);
-    if (!written) {
+    if (!writeFrameInBands(out, FrameRequest{source, job.frame, k, cell, job.type, job.look, {}}, &why, &failed)) {
         switch (failed) {
         case BandFailure::Read: *reason = "cannot read (" + why + ")"; break;
         case BandFailure::Memory: *reason = "not enough memory to convert it"; break;

@@ -17,7 +17,7 @@
 #include "encode/bmp_format.h"
 #include "encode/dng_writer.h"
 #include "fuzz_target.h"
-#include "cli/picture_stream.h"
+#include "cli/frame_writer.h"
 #include "support/png_reader.h"
 #include "raw/raw_geometry.h"
 #include "platform/vector_paths.h"
@@ -93,9 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string reason = "cannot create " + path;
     BandFailure failure = BandFailure::None;
     if (!out.open() ||
-        !(needsSamples(a.type, a.look) ? writePictureInBands(out, source, f, k, cell, a.type, a.look, &reason, &failure,
-                                                                     int64_t{1} << (data[6] & 15))
-                                       : writeBmpInBands(out, source, f, k, cell, plan, &reason, &failure)) ||
+        !writeFrameInBands(out, FrameRequest{source, f, k, cell, a.type, a.look, plan}, &reason, &failure) ||
         !out.commit()) {
         fuzzFailure(reason.c_str());
     }
@@ -129,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    const bool noLook = !needsSamples(OutputType::Bmp, a.look);
+    const bool noLook = !a.look.full && a.look.black == 0 && a.look.balance == Balance::None && !a.look.srgb;
     const PictureSize picture = pictureSize(f, a.type, a.look);
     if (a.type == OutputType::Bmp) {
         const size_t expected = kBmpHeaderBytes + static_cast<size_t>(pictureStride(picture.width) * picture.height);
