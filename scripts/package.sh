@@ -29,6 +29,10 @@ mkdir -p build/windows/samples
 build/native/bin/pixmora-testchart build/windows/samples/chart-1000x600-RGGB.raw 1000 600 RGGB
 
 echo "== package: CPack"
+# strip stamps a Windows executable with the time it runs, and the zip and the
+# installer each strip their own copy: one fixed time keeps their bytes the same.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
 rm -rf "$out"
 mkdir -p "$out"
 for preset in windows native; do
