@@ -299,7 +299,7 @@ TEST(Converter, AnswersHelpVersionAndUsageErrorsWithoutWritingAFile)
     const auto before = dir.contents();
     const auto [status, out, err] = runConverter({"ok.raw", "--help"}, dir.path());
     EXPECT_EQ(std::tuple(status, out.substr(0, 46), err), std::tuple(0, "Usage: pixmora-convert [OPTIONS] RAW [RAW...]\n", ""));
-    EXPECT_EQ(runConverter({"ok.raw", "--version"}, dir.path()), (ConverterRun{0, "pixmora-convert " PIXMORA_VERSION "\n", ""}));
+    EXPECT_EQ(runConverter({"ok.raw", "--version"}, dir.path()), (ConverterRun{0, "pixmora-convert " PIXMORA_VERSION " (MIT licence, Copyright (c) 2026 the Pixmora developers)\n", ""}));
     EXPECT_EQ(runConverter({"--width=0", "ok.raw"}, dir.path()),
               (ConverterRun{2, "", "pixmora-convert: --width '0' is not a whole number from 1 to 16384\n"
                           "Try 'pixmora-convert --help' for usage.\n"}));
