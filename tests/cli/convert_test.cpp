@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -25,6 +26,21 @@ namespace {
 
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
+
+// Words split at single spaces, with a 12x4 RGGB qcom10 input added when
+// `input` is set; "{taken|refused}" picks the part of a pair's line.
+Args words(const std::string& line, bool refused = false, bool input = false)
+{
+    const size_t open = line.find('{'), bar = line.find('|'), close = line.find('}');
+    std::istringstream text(open == std::string::npos ? line
+                                                      : line.substr(0, open) + (refused ? line.substr(bar + 1, close - bar - 1) : line.substr(open + 1, bar - open - 1)) +
+                                                            line.substr(close + 1));
+    Args args;
+    for (std::string word; std::getline(text, word, ' ');) {
+        args.push_back(word);
+    }
+    return input ? (args.push_back("12x4_RGGB"), args) : args;
+}
 
 // A command line in process: its usage error, else the first input planning
 // fails, else "ok" with the settings and inputs parsed.
@@ -47,15 +63,13 @@ std::string outcome(const Args& args)
 
 TEST(Arguments, ParseIntoSettingsAndInputsOrOneUsageError)
 {
-    for (const auto& [args, parsed] : std::initializer_list<std::pair<Args, std::string>>{
-             {{"--width", "12", "--height", "4", "--pattern", "RGGB", "-"}, "ok 12x4 pattern 1: -"},  // a lone "-" names a file
-             {{"--", "-q_12x4_RGGB"}, "ok 0x0 pattern 0: -q_12x4_RGGB"},
-             {{"a", "--width=16384", "--height", "2", "--pattern", "gbRg", "-q", "--output", "o.bmp"}, "ok 16384x2 pattern 4 quiet -> o.bmp: a"},
-             {{"--width=5", "--width", "1", "--height=16384", "a_RGGB", "b_RGGB"}, "ok 1x16384 pattern 0: a_RGGB b_RGGB"},
-             {{"a", "--help", "--bogus"}, "help"}, {{"a", "-V"}, "version"}, {{"-q"}, "error: no input file given"},
-             {{"a", "--width"}, "error: --width needs a value"},
-             {{"--output", "o.bmp", "a", "b"}, "error: --output names the file for a single input, but 2 inputs were given"}}) {
-        EXPECT_EQ(outcome(args), parsed) << ::testing::PrintToString(args);
+    for (const auto& [line, parsed] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"--width 12 --height 4 --pattern RGGB -", "ok 12x4 pattern 1: -"}, {"-- -q_12x4_RGGB", "ok 0x0 pattern 0: -q_12x4_RGGB"},
+             {"a --width=16384 --height 2 --pattern gbRg -q --output o.bmp", "ok 16384x2 pattern 4 quiet -> o.bmp: a"},
+             {"--width=5 --width 1 --height=16384 a_RGGB b_RGGB", "ok 1x16384 pattern 0: a_RGGB b_RGGB"},
+             {"a --help --bogus", "help"}, {"a -V", "version"}, {"-q", "error: no input file given"}, {"a --width", "error: --width needs a value"},
+             {"--output o.bmp a b", "error: --output names the file for a single input, but 2 inputs were given"}}) {
+        EXPECT_EQ(outcome(words(line)), parsed) << line;
     }
 }
 
@@ -75,52 +89,40 @@ TEST(Arguments, OptionsAndNamesTakeTheirRangesBoundsAndRefuseOnePastThem)
                       value < low || value > high ? option + " '" + std::to_string(value) + "'" + range : "");
         }
     }
-    // Each row's last argument, taken and then refused, comes before a 12x4 RGGB qcom10 input.
     const auto geometry = [](const std::string& size, const std::string& widths = "1 to 16384", const std::string& layout = "") {
         return "fails: the name's geometry " + size + " is outside width " + widths + ", height 2 to 16384" + layout + "; pass --width and --height";
     };
-    const auto notWidth = [&number](const std::string& value) { return "error: --width '" + value + "'" + number + "1 to 16384"; };
+    const auto width = [&number](const std::string& value) { return "error: --width '" + value + "'" + number + "1 to 16384"; };
     const std::string wide = ", which needs at least 2 samples a row", dng = " makes no sense for a DNG, which holds the mosaic itself for a raw developer";
-    const std::string box = "w[12]_h[4]_", stride = "fails: stride ", row = " bytes a row of 12 qcom10 samples needs to 1048576";
-    const std::string gains = "' is neither auto nor three gains R,G,B above 0 and up to 100";
-    for (const auto& [first, taken, refused, expected] : std::initializer_list<std::tuple<Args, std::string, std::string, std::string>>{
-             {{"--width"}, "12", "12x", notWidth("12x")},
-             {{"--width"}, "12", "4294967308", notWidth("4294967308")},  // not 12
-             {{"--width"}, "5", "+5", notWidth("+5")},
-             {{}, "--full", "--colour\n", "error: unknown option '--colour?'"},
-             {{}, "--full", "--full=1", "error: unknown option '--full=1'"},
-             {{"--output"}, "o.bmp", "", "error: --output needs a file name"},
-             {{"--pattern"}, "gbRg", "RGB", "error: --pattern 'RGB' is not one of RGGB, GRBG, BGGR, GBRG"},
-             {{"--layout"}, "MIPI10", "mipi16", "error: --layout 'mipi16' is not one of qcom10, mipi10, mipi12, mipi14, plain10, plain12, plain14, plain16, raw8"},
-             {{"--type"}, "png16", "tiff", "error: --type 'tiff' is not one of bmp, png, png16, dng"},
-             {{"--gamma"}, "linear", "2.2", "error: --gamma '2.2' is neither srgb nor linear"},
-             {{"--full", "--output"}, "a.png", "a.dng", "error: --full" + dng},
-             {{"--type", "dng", "--gamma"}, "linear", "srgb", "error: --gamma srgb" + dng},
-             {{"--wb"}, "0.001,1,1", "0,1,1", "error: --wb '0,1,1" + gains},
-             {{"--wb"}, "1,1,100", "1,1,100.001", "error: --wb '1,1,100.001" + gains},
-             {{"--layout", "raw8", "--width"}, "2", "1", "error: --width 1 is too narrow for raw8" + wide},
+    const std::string stride = "fails: stride ", row = " bytes a row of 12 qcom10 samples needs to 1048576", scanlines = "fails: scanlines ";
+    const std::string gains = "' is neither auto nor three gains R,G,B above 0 and up to 100", narrow = "error: --width 1 is too narrow for ";
+    for (const auto& [line, refusal] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"--width {12|12x}", width("12x")}, {"--width {12|4294967308}", width("4294967308")}, {"--width {5|+5}", width("+5")},
+             {"{--full|--colour\n}", "error: unknown option '--colour?'"}, {"{--full|--full=1}", "error: unknown option '--full=1'"},
+             {"--output={o.bmp|}", "error: --output needs a file name"},
+             {"--pattern {gbRg|RGB}", "error: --pattern 'RGB' is not one of RGGB, GRBG, BGGR, GBRG"},
+             {"--layout {MIPI10|mipi16}", "error: --layout 'mipi16' is not one of qcom10, mipi10, mipi12, mipi14, plain10, plain12, plain14, plain16, raw8"},
+             {"--type {png16|tiff}", "error: --type 'tiff' is not one of bmp, png, png16, dng"},
+             {"--full --output a.{png|dng}", "error: --full" + dng}, {"--type dng --gamma {linear|srgb}", "error: --gamma srgb" + dng},
+             {"--wb {0.001|0},1,1", "error: --wb '0,1,1" + gains}, {"--wb 1,1,{100|100.001}", "error: --wb '1,1,100.001" + gains},
              // A whole qcom10 group makes a half-size picture of a 1-sample row, but no full-size one.
-             {{"--full", "--width"}, "2", "1", "error: --width 1 is too narrow for --full" + wide},
-             {{"--type", "dng", "--width"}, "2", "1", "error: --width 1 is too narrow for a DNG" + wide},
-             {{"--layout", "mipi10", "--width", "8", "--stride"}, "10", "9", "error: --stride 9 is less than the 10 bytes a row of 8 mipi10 samples needs"},
-             {{"--height", "4", "--scanlines"}, "4", "3", "error: --scanlines 3 is less than the height 4"},
-             {{"--layout", "qcom10", "--black"}, "1022", "1023", "error: --black 1023 is not below qcom10's white level 1023"},
-             {{}, "1x4_RGGB", "0x4_RGGB", geometry("0x4")},
-             {{}, "16384x4_RGGB", "16385x4_RGGB", geometry("16385x4")},
-             {{}, "12x2_RGGB", "12x1_RGGB", geometry("12x1")},
-             {{}, "12x16384_RGGB", "12x16385_RGGB", geometry("12x16385")},
-             {{}, "16x4_RGGB", "18446744073709551632x4_RGGB", geometry("9223372036854775807x4")},  // 2^64 + 16, not 16
-             {{}, "2x4_RGGB_raw8", "1x4_RGGB_raw8", geometry("1x4", "2 to 16384", " for raw8")},
-             {{"--full"}, "2x4_RGGB", "1x4_RGGB", "fails: width 1 is too narrow for --full" + wide},
-             {{"--type", "dng"}, "2x4_RGGB", "1x4_RGGB", "fails: width 1 is too narrow for a DNG" + wide},
-             {{}, box + "stride[16]_RGGB", box + "stride[15]_RGGB", stride + "15 is not from the 16" + row},
-             {{}, box + "stride[1048576]_RGGB", box + "stride[1048577]_RGGB", stride + "1048577 is not from the 16" + row},
-             {{}, box + "scanline[4]_RGGB", box + "scanline[3]_RGGB", "fails: scanlines 3 is not from the height 4 to 65536"},
-             {{}, box + "scanline[65536]_RGGB", box + "scanline[65537]_RGGB", "fails: scanlines 65537 is not from the height 4 to 65536"},
-             {{"12x4_RGGB_raw8", "--black"}, "254", "255", "fails: black level 255 is not below raw8's white level 255"}}) {
-        const auto with = [&first = first](const std::string& last) { Args args = first; args.insert(args.end(), {last, "12x4_RGGB"}); return outcome(args); };
-        EXPECT_EQ(with(taken).substr(0, 3), "ok ") << with(taken);
-        EXPECT_EQ(with(refused), expected);
+             {"--layout raw8 --width {2|1}", narrow + "raw8" + wide}, {"--full --width {2|1}", narrow + "--full" + wide},
+             {"--type dng --width {2|1}", narrow + "a DNG" + wide},
+             {"--layout mipi10 --width 8 --stride {10|9}", "error: --stride 9 is less than the 10 bytes a row of 8 mipi10 samples needs"},
+             {"--height 4 --scanlines {4|3}", "error: --scanlines 3 is less than the height 4"},
+             {"--layout qcom10 --black {1022|1023}", "error: --black 1023 is not below qcom10's white level 1023"},
+             {"{1|0}x4_RGGB", geometry("0x4")}, {"{16384|16385}x4_RGGB", geometry("16385x4")}, {"12x{2|1}_RGGB", geometry("12x1")},
+             {"12x{16384|16385}_RGGB", geometry("12x16385")},
+             {"{16|18446744073709551632}x4_RGGB", geometry("9223372036854775807x4")},  // 2^64 + 16, not 16
+             {"{2|1}x4_RGGB_raw8", geometry("1x4", "2 to 16384", " for raw8")},
+             {"--full {2|1}x4_RGGB", "fails: width 1 is too narrow for --full" + wide}, {"--type dng {2|1}x4_RGGB", "fails: width 1 is too narrow for a DNG" + wide},
+             {"w[12]_h[4]_stride[{16|15}]_RGGB", stride + "15 is not from the 16" + row},
+             {"w[12]_h[4]_stride[{1048576|1048577}]_RGGB", stride + "1048577 is not from the 16" + row},
+             {"w[12]_h[4]_scanline[{4|3}]_RGGB", scanlines + "3 is not from the height 4 to 65536"},
+             {"w[12]_h[4]_scanline[{65536|65537}]_RGGB", scanlines + "65537 is not from the height 4 to 65536"},
+             {"12x4_RGGB_raw8 --black {254|255}", "fails: black level 255 is not below raw8's white level 255"}}) {
+        EXPECT_EQ(outcome(words(line, false, true)).substr(0, 3), "ok ") << line;
+        EXPECT_EQ(outcome(words(line, true, true)), refusal) << line;
     }
 }
 
@@ -238,6 +240,7 @@ TEST(Converter, MemoryRunningOutIsReportedNotCrashed)
     EXPECT_EQ(dir.contents().size(), 1u);
 }
 #endif
+
 
 // One batch of mixed sizes from the names and of every failure: the others
 // still convert, no file is made or touched for a failure, and each failure
