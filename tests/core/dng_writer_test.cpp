@@ -42,13 +42,15 @@ std::vector<uint8_t> buildDng(const DngDescription& d, const TestMosaic& m, cons
 // Frames of random samples in every pattern and several depths, written as a
 // converter writes them; LibRaw reads back every sample, the pattern, the
 // levels, the white balance and the preview, and exiftool finds nothing to
-// warn about. (LibRaw refuses frames under 22 samples a side.)
+// warn about. ColorMatrix1 holds sRGB's own XYZ matrix, so the conversion from
+// camera colours to sRGB LibRaw derives from it must change nothing. (LibRaw
+// refuses frames under 22 samples a side.)
 TEST(DngWriterTest, LibRawReadsBackEverySample)
 {
     struct Case { int32_t pattern, bits, width, height; uint16_t black; double gains[3]; int32_t previewStep; };
     const Case cases[] = {
         {1, 10, 64, 48, 0, {1, 1, 1}, 1},       {2, 12, 37, 29, 64, {2, 1, 1.5}, 1},
-        {3, 16, 22, 22, 1000, {0.5, 1, 4}, 1},  {4, 8, 2100, 24, 16, {1.25, 1, 3}, 2},
+        {3, 16, 22, 22, 1000, {0.5, 2, 4}, 1},  {4, 8, 2100, 24, 16, {1.25, 1, 3}, 2},
         {1, 14, 23, 4200, 512, {1, 1, 1}, 3},
     };
     TempDir dir;
@@ -73,6 +75,9 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
         }
         EXPECT_EQ(data.color.black, c.black);
         EXPECT_EQ(data.color.maximum, (1u << c.bits) - 1);
+        for (int32_t i = 0; i < 9; ++i) {
+            EXPECT_NEAR(data.color.rgb_cam[i / 3][i % 3], i % 4 == 0 ? 1 : 0, 2e-3) << "rgb_cam " << i;
+        }
         for (int32_t i = 0; i < 3; ++i) {
             EXPECT_NEAR(data.color.cam_mul[i] / data.color.cam_mul[1], c.gains[i] / c.gains[1], 1e-6);
         }

@@ -68,11 +68,6 @@ TEST_F(WindowPictureTest, SavesTheKnownHeaderAndTheSamplesPicture)
     const std::string out = dir.file("in.bmp");
     ASSERT_EQ(CDIBBitmap_save(out.c_str()), 1);
     const std::vector<uint8_t> file = readFile(out);
-    // 501 x 300 pixels in rows of 1504 bytes: 451254 bytes; the last 24 header bytes are zero.
-    const std::vector<uint8_t> header = {'B', 'M', 0xB6, 0xE2, 0x06, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40,
-                                         0, 0, 0, 0xF5, 0x01, 0, 0, 0x2C, 0x01, 0, 0, 1, 0, 24, 0};
-    ASSERT_EQ(file.size(), 451254u);
-    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 30), header);
     EXPECT_TRUE(file == expectedBmp(frame, "RGGB"));
     EXPECT_EQ(dir.contents().size(), 2u) << "a temporary was left";
 #if !defined(_WIN32)
@@ -88,9 +83,6 @@ TEST_F(WindowPictureTest, SavesTheKnownHeaderAndTheSamplesPicture)
 #endif
 }
 
-// An odd height: the unpaired last row must be in the file but is not shown.
-// A later View refused by the settings check still rewrites the settings,
-// which must not change what is saved.
 // Save names the BMP by the raw path's last three characters, whatever they
 // are; a path too short for that gives no name.
 TEST_F(WindowPictureTest, NamesTheBmpByTheLastThreeCharacters)
@@ -101,6 +93,8 @@ TEST_F(WindowPictureTest, NamesTheBmpByTheLastThreeCharacters)
     }
 }
 
+// An odd height: the unpaired last row is not shown. Settings changed after
+// the load change nothing saved.
 TEST_F(WindowPictureTest, SavesThePictureAsLoadedWhateverTheSettingsSayNow)
 {
     const RawFrame frame = loadFrame(643, 481, 3);

@@ -27,6 +27,10 @@ RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed);
 // unused top bits of every group are set: a decoder must ignore them.
 std::vector<uint8_t> packFrame(const RawFrame& frame);
 
+// Top-down RGB pixels as bottom-up BGR rows padded with zeros to 4 bytes, as
+// the decoders and BMP files hold a picture.
+std::vector<uint8_t> bottomUpBgr(const std::vector<uint8_t>& rgb, int32_t width, int32_t height);
+
 // The bottom-up BGR picture (rows padded with zeros to 4 bytes) the frame gives
 // under the named pattern ("RGGB", ...), computed from the pattern's letters.
 std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& pattern);
