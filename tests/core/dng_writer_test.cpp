@@ -41,10 +41,11 @@ std::vector<uint8_t> buildDng(const DngDescription& d, const TestMosaic& m, cons
 
 // Frames of random samples in every pattern and several depths, written as a
 // converter writes them; LibRaw reads back every sample, the pattern, the
-// levels, the white balance and the preview, and exiftool finds nothing to
-// warn about. ColorMatrix1 holds sRGB's own XYZ matrix, so the conversion from
-// camera colours to sRGB LibRaw derives from it must change nothing. (LibRaw
-// refuses frames under 22 samples a side.)
+// levels, the white balance, the orientation and the preview, and exiftool
+// finds nothing to warn about and the matrix's illuminant D65. ColorMatrix1
+// holds sRGB's own XYZ matrix, so the conversion from camera colours to sRGB
+// LibRaw derives from it must change nothing. (LibRaw refuses frames under 22
+// samples a side.)
 TEST(DngWriterTest, LibRawReadsBackEverySample)
 {
     struct Case { int32_t pattern, bits, width, height; uint16_t black; double gains[3]; int32_t previewStep; };
@@ -73,6 +74,7 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
         for (int32_t p = 0; p < 4; ++p) {
             EXPECT_EQ(data.idata.cdesc[raw->COLOR(p / 2, p % 2)], pattern[p]) << "cell position " << p;
         }
+        EXPECT_EQ(data.sizes.flip, 0);  // top row first
         EXPECT_EQ(data.color.black, c.black);
         EXPECT_EQ(data.color.maximum, (1u << c.bits) - 1);
         for (int32_t i = 0; i < 9; ++i) {
@@ -96,13 +98,14 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
                   expectedCells(m, pattern, 8, c.previewStep));
 
         const std::string reportPath = path + ".txt";
-        std::string command = "exiftool -validate -warning -error -a ";
+        std::string command = "exiftool -validate -warning -error -a -CalibrationIlluminant1 ";
         command.append(path).append(" >").append(reportPath).append(" 2>&1");
         EXPECT_EQ(std::system(command.c_str()), 0);
         const std::vector<uint8_t> text = readFile(reportPath);
         const std::string report(text.begin(), text.end());
         EXPECT_TRUE(report.find("Validate") != std::string::npos && report.find(": OK") != std::string::npos &&
-                    report.find("Warning") == std::string::npos && report.find("Error") == std::string::npos)
+                    report.find("Warning") == std::string::npos && report.find("Error") == std::string::npos &&
+                    report.find(": D65") != std::string::npos)
             << report;
     }
 }

@@ -35,6 +35,7 @@ TEST(DevelopTest, HandComputedValues)
         {10, 0, {1, 1, 1}, false, 16, 1023, 3, 4, 1, 65472, 224, 64},     // (192 + 256) / 2
         {16, 0, {1, 1, 1}, false, 8, 65535, 255, 256, 511, 255, 0, 1},
         {10, 0, {1, 2, 1}, false, 8, 100, 300, 301, 1000, 25, 150, 249},  // green alone gained
+        {10, 0, {1, 1, 1}, true, 16, 1, 1023, 1023, 0, 828, 65535, 0},     // sRGB's straight foot
     };
     for (const Case& c : cases) {
         const TestMosaic m{2, 2, c.bits, {c.red, c.green1, c.green2, c.blue}};
