@@ -1,10 +1,13 @@
 // Rows of every layout, packed from the layouts' bit descriptions: their
 // samples at full precision and the 8-bit cell pictures the decoders make,
-// against pictures built from the samples by the definitions.
+// against pictures built from the samples by the definitions; the decoders'
+// refusals and the geometry that sizes the window's buffers.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "decode/layout_decoder.h"
@@ -112,20 +115,49 @@ TEST_P(LayoutRows, SamplesAndCellPicturesExactAtEveryWidth)
 INSTANTIATE_TEST_SUITE_P(Paths, LayoutRows, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Scalar"; });
 
-// Qcom10 (which raw_decoder.h decodes), a cell of no Bayer pattern, a negative
-// count and a layout outside the enum.
-TEST(LayoutRows, DecoderRefusalsTouchNothing)
+// The layout decoder given qcom10 (which raw_decoder.h decodes), a cell of no
+// Bayer pattern, a negative count or a layout outside the enum; qcom10's
+// given a short input, or a picture of another size or stride.
+TEST(LayoutRows, DecodersRefuseTouchingNothing)
 {
-    const std::vector<uint8_t> row(64, 0x5A);
-    std::vector<uint8_t> out(48, 0xA5);
+    const std::vector<uint8_t> packed = packFrame(randomFrame(12, 4, 5));  // 64 bytes, picture 6 x 2
+    std::vector<uint8_t> out(64, 0xA5);
     const CellLayout redBesideBlue{kUpperLeft, kLowerLeft, kLowerRight, kUpperRight};
     for (const auto& [layout, cell, pixels] :
          {std::tuple{RawLayout::Qcom10, cellLayoutFor(1), 16}, {RawLayout::Raw8, redBesideBlue, 16},
           {RawLayout::Raw8, CellLayout{kUpperLeft, kUpperRight, kUpperRight, kLowerRight}, 16},
           {RawLayout::Raw8, cellLayoutFor(1), -1}, {static_cast<RawLayout>(kRawLayoutCount), cellLayoutFor(1), 16}}) {
-        EXPECT_FALSE(decodeRowPair(layout, row.data(), row.data(), cell, pixels, out.data()));
+        EXPECT_FALSE(decodeRowPair(layout, packed.data(), packed.data(), cell, pixels, out.data()));
     }
-    EXPECT_EQ(out, std::vector<uint8_t>(48, 0xA5));
+    for (const auto fn : {decodePackedRaw, decodePackedRawReference}) {
+        // Input bytes, raw width and height, picture width, height and stride.
+        for (const auto& [bytes, width, height, w, h, stride] :
+             {std::tuple{63, 12, 4, 6, 2, 20}, {64, 12, 4, 5, 2, 20}, {64, 12, 4, 6, 3, 20}, {64, 12, 4, 6, 2, 17},
+              {64, 12, 1, 6, 0, 20}, {64, 0, 4, 0, 2, 0}}) {
+            EXPECT_FALSE(fn(packed.data(), static_cast<size_t>(bytes), width, height, cellLayoutFor(1),
+                            BgrRows{out.data(), w, h, stride}))
+                << bytes << " bytes, " << width << " x " << height;
+        }
+    }
+    EXPECT_EQ(out, std::vector<uint8_t>(64, 0xA5));
+}
+
+// Sizes clamped to 0 and to 65536, never negative or wrapped; the smallest
+// and largest decodable.
+TEST(Qcom10Decoder, GeometryOfOutOfRangeSizes)
+{
+    // Aligned width, row bytes, N, picture width and height, stride.
+    for (const auto& [width, height, geometry] : std::initializer_list<std::tuple<int64_t, int64_t, std::vector<int64_t>>>{
+             {7, 3, {12, 16, 48, 6, 1, 20}}, {-12, 10, {0, 0, 0, 0, 5, 0}}, {12, -5, {12, 16, 0, 6, 0, 20}},
+             {INT32_MAX, INT32_MAX, {65538, 87384, 5726797824, 32769, 32768, 98308}}}) {
+        const RawGeometry g = rawGeometry(width, height);
+        EXPECT_EQ((std::vector<int64_t>{g.alignedWidth, g.rowBytes, g.inputBytes, g.pictureWidth, g.pictureHeight, g.stride}),
+                  geometry) << width << " x " << height;
+    }
+    for (const auto& [width, height, decodable] : {std::tuple{1, 2, true}, {1, 1, false}, {0, 2, false},
+                                                   {65536, 65536, true}, {65537, 2, false}, {2, 65537, false}}) {
+        EXPECT_EQ(isDecodableGeometry(width, height), decodable) << width << " x " << height;
+    }
 }
 
 }  // namespace

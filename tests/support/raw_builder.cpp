@@ -5,6 +5,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "support/layout_packer.h"
 #include "support/mosaic_samples.h"
 
 RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed)
@@ -20,15 +21,11 @@ RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed)
 
 std::vector<uint8_t> packFrame(const RawFrame& frame)
 {
+    std::mt19937 noise(static_cast<uint32_t>(frame.width));
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < frame.samples.size(); i += 6) {
-        uint64_t bits = uint64_t{0xF} << 60;
-        for (size_t j = 0; j < 6; ++j) {
-            bits |= static_cast<uint64_t>(frame.samples[i + j]) << (10 * j);
-        }
-        for (int b = 0; b < 8; ++b) {
-            bytes.push_back(static_cast<uint8_t>(bits >> (8 * b)));
-        }
+    for (auto row = frame.samples.begin(); row != frame.samples.end(); row += frame.alignedWidth) {
+        const std::vector<uint8_t> packed = packLayoutRow(RawLayout::Qcom10, {row, row + frame.alignedWidth}, noise);
+        bytes.insert(bytes.end(), packed.begin(), packed.end());
     }
     return bytes;
 }

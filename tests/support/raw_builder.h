@@ -14,17 +14,13 @@ struct RawFrame {
     int32_t alignedWidth = 0;  // samples a row: width rounded up to a multiple of 6 for qcom10
     std::vector<uint16_t> samples;
     int32_t bits = 10;  // each sample's, of which a picture keeps the top 8
-
-    size_t index(int32_t x, int32_t y) const { return static_cast<size_t>(y) * static_cast<size_t>(alignedWidth) + static_cast<size_t>(x); }
-    uint16_t& at(int32_t x, int32_t y) { return samples[index(x, y)]; }
-    uint16_t at(int32_t x, int32_t y) const { return samples[index(x, y)]; }
 };
 
 // A frame of uniformly random 10-bit samples.
 RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed);
 
-// The packed bytes of a frame, six samples to 8 bytes, low bits first. The four
-// unused top bits of every group are set: a decoder must ignore them.
+// The packed bytes of a frame, six samples to 8 bytes, low bits first
+// (layout_packer.h); the four unused top bits of every group are random.
 std::vector<uint8_t> packFrame(const RawFrame& frame);
 
 // Top-down RGB pixels as bottom-up BGR rows padded with zeros to 4 bytes, as
