@@ -45,7 +45,7 @@ std::vector<uint8_t> buildDng(const DngDescription& d, const TestMosaic& m, cons
 // finds nothing to warn about and the matrix's illuminant D65. ColorMatrix1
 // holds sRGB's own XYZ matrix, so the conversion from camera colours to sRGB
 // LibRaw derives from it must change nothing. (LibRaw refuses frames under 22
-// samples a side.)
+// samples a side.) Frames the file cannot describe are refused.
 TEST(DngWriterTest, LibRawReadsBackEverySample)
 {
     struct Case { int32_t pattern, bits, width, height; uint16_t black; double gains[3]; int32_t previewStep; };
@@ -108,15 +108,11 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
                     report.find(": D65") != std::string::npos)
             << report;
     }
-}
-
-TEST(DngWriterTest, RefusesWhatTheFileCannotSay)
-{
-    DngLayout layout;
+    DngLayout layout;  // refused: black at white, no inverse for AsShotNeutral, 8 GB
     const MosaicFrame frame{64, 48, 10, cellLayoutFor(1)};
-    EXPECT_FALSE(planDng({frame, 1023, {1, 1, 1}, ""}, &layout));  // black at white
-    EXPECT_FALSE(planDng({frame, 0, {1, 0, 1}, ""}, &layout));      // no inverse for AsShotNeutral
-    EXPECT_FALSE(planDng({{65536, 65536, 16, cellLayoutFor(1)}, 0, {1, 1, 1}, ""}, &layout));  // 8 GB
+    EXPECT_FALSE(planDng({frame, 1023, {1, 1, 1}, ""}, &layout));
+    EXPECT_FALSE(planDng({frame, 0, {1, 0, 1}, ""}, &layout));
+    EXPECT_FALSE(planDng({{65536, 65536, 16, cellLayoutFor(1)}, 0, {1, 1, 1}, ""}, &layout));
 }
 
 }  // namespace

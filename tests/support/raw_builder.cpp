@@ -44,12 +44,6 @@ std::vector<uint8_t> bottomUpBgr(const std::vector<uint8_t>& rgb, int32_t width,
     return picture;
 }
 
-std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& pattern)
-{
-    const TestMosaic m{frame.alignedWidth, frame.height, frame.bits, frame.samples};
-    return bottomUpBgr(expectedCells(m, pattern.c_str(), 8, 1), m.width / 2, m.height / 2);
-}
-
 std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<uint8_t>& rows)
 {
     // File size, reserved, pixel offset; header size, width, height, planes and
@@ -67,7 +61,8 @@ std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<ui
 
 std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern)
 {
-    return bmpFile(frame.alignedWidth / 2, frame.height / 2, expectedPicture(frame, pattern));
+    const TestMosaic m{frame.alignedWidth, frame.height, frame.bits, frame.samples};
+    return bmpFile(m.width / 2, m.height / 2, bottomUpBgr(expectedCells(m, pattern.c_str(), 8, 1), m.width / 2, m.height / 2));
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)

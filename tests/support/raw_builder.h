@@ -27,15 +27,13 @@ std::vector<uint8_t> packFrame(const RawFrame& frame);
 // the decoders and BMP files hold a picture.
 std::vector<uint8_t> bottomUpBgr(const std::vector<uint8_t>& rgb, int32_t width, int32_t height);
 
-// The bottom-up BGR picture (rows padded with zeros to 4 bytes) the frame gives
-// under the named pattern ("RGGB", ...), computed from the pattern's letters.
-std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& pattern);
 
 // A 24-bit BMP file of bottom-up padded rows, field by field as the format
 // defines it.
 std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<uint8_t>& rows);
 
-// The BMP file the frame must give: bmpFile of its expected picture.
+// The BMP file the frame must give under the named pattern ("RGGB", ...),
+// computed from the pattern's letters.
 std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern);
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);  // throws when it cannot
