@@ -231,6 +231,20 @@ TEST_F(WindowTest, StartsUnfoldedWithNoPatternChosenAndFolds)
     EXPECT_EQ(textOf(hFilePathEdit), "C:\\a.raw");
 }
 
+// Each field into its own setting by its first nine characters; no pattern
+// selected is refused like "Select...". The rules themselves are the settings
+// rules' tests.
+TEST_F(WindowTest, SettingsCheckReadsEachFieldIntoItsSetting)
+{
+    std::strcpy(szFile, "C:\\x.raw");
+    setSettings("000000641abc", "  600px", 2);
+    EXPECT_EQ(checkConfig(), 1);
+    EXPECT_EQ(std::tuple(m_nWidth, m_nHeight, m_nBayerType), std::tuple(641, 600, 2));
+    setSettings("1000", "600", -1);
+    EXPECT_EQ(checkConfig(), 0);
+    EXPECT_EQ(m_nBayerType, -1);
+}
+
 TEST_F(WindowTest, ExitAndClosingTheWindowEndTheLoopWithZero)
 {
     for (const bool viaExit : {true, false}) {
