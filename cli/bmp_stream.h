@@ -10,6 +10,6 @@ inline bool writeBmpInBands(ReplacingFile& out, const PackedSource& source, cons
                             int64_t frameIndex, CellLayout cell, const BandPlan& plan, std::string* reason,
                             BandFailure* failure)
 {
-    return writeFrameInBands(out, FrameRequest{source, frame, frameIndex, cell, OutputType::Bmp, Look{}, plan},
+    return writeFrameInBands(out, FrameRequest{source, frame, frameIndex, cell, OutputType::Bmp, Development{}, plan},
                              reason, failure);
 }

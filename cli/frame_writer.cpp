@@ -68,7 +68,7 @@ private:
 // over the frame.
 bool lookGains(const FrameRequest& request, double gains[3], std::string* reason, BandFailure* failure)
 {
-    const Look& look = request.look;
+    const Development& look = request.look;
     for (int c = 0; c < 3; ++c) {
         gains[c] = look.balance == Balance::None ? 1.0 : look.gains[c];
     }
@@ -88,7 +88,7 @@ bool lookGains(const FrameRequest& request, double gains[3], std::string* reason
 
 }  // namespace
 
-PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look& look)
+PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Development& look)
 {
     if (type == OutputType::Dng || look.full) {
         return {frame.width, frame.height};
@@ -104,7 +104,7 @@ bool writeFrameInBands(ReplacingFile& out, const FrameRequest& request, std::str
         return false;
     }
     const FrameGeometry& frame = request.frame;
-    const Look& look = request.look;
+    const Development& look = request.look;
     const bool cells = request.type != OutputType::Dng && !look.full;
     const FrameRows rows(request.source, frame, request.frameIndex, cells ? 2 * framePictureWidth(frame) : frame.width);
     const int32_t bits = layoutInfo(frame.layout).sampleBits;

@@ -21,7 +21,7 @@ struct FrameRequest {
     int64_t frameIndex = 0;
     CellLayout cell{};
     OutputType type = OutputType::Bmp;
-    Look look;
+    Development look;
     BandPlan plan;
 };
 
@@ -31,7 +31,7 @@ struct PictureSize {
     int32_t width = 0;
     int32_t height = 0;
 };
-PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look& look);
+PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Development& look);
 
 // Writes the whole file. False with the reason when a read or write fails or
 // memory runs out; `failure` says which.
