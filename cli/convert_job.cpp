@@ -5,6 +5,7 @@
 #include <new>
 
 #include "cli/frame_writer.h"
+#include "cli/interrupt.h"
 #include "raw/cell_layout.h"
 #include "platform/file_replace.h"
 #include "cli/name_geometry.h"
@@ -235,24 +236,42 @@ JobResult failure(JobResult r, std::string reason)
     return r;
 }
 
-// A pipe or device gives its bytes once and in order, but pictures want rows
-// in any order: such inputs are read whole, up to `limit` bytes.
-bool readStream(InputFile& file, int64_t limit, std::vector<uint8_t>* bytes, std::string* reason)
+// The frame's bytes read at `offset` of the dump and held in memory.
+class FrameInMemory : public PackedSource {
+public:
+    FrameInMemory(const std::vector<uint8_t>& bytes, int64_t offset) : bytes_(bytes), offset_(offset) {}
+    const uint8_t* rows(uint64_t offset, size_t, uint8_t*, std::string*) const override
+    {
+        return bytes_.data() + (static_cast<int64_t>(offset) - offset_);
+    }
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    int64_t offset_;
+};
+
+// A pipe or device gives its bytes once and in order: it is read a frame at a
+// time, the bytes between frames read past. Reads up to `bytes` into `into`
+// (resized to what arrived, a whole frame at most) and adds them to `read`;
+// false with the reason on an error or an interrupt.
+bool readStream(InputFile& file, int64_t bytes, std::vector<uint8_t>* into, int64_t* read, std::string* reason)
 {
-    constexpr size_t kChunk = size_t{1} << 20;
-    while (static_cast<int64_t>(bytes->size()) < limit) {
-        const size_t have = bytes->size();
-        const size_t want = static_cast<size_t>(std::min<int64_t>(kChunk, limit - static_cast<int64_t>(have)));
-        bytes->resize(have + want);
+    constexpr int64_t kChunk = int64_t{1} << 20;
+    into->resize(static_cast<size_t>(bytes));
+    size_t have = 0;
+    while (static_cast<int64_t>(have) < bytes) {
+        const auto want = static_cast<size_t>(std::min<int64_t>(kChunk, bytes - static_cast<int64_t>(have)));
         size_t got = 0;
-        if (!file.readUpTo(bytes->data() + have, want, &got, reason)) {
+        if (interrupted() || !file.readUpTo(into->data() + have, want, &got, reason)) {
             return false;
         }
-        bytes->resize(have + got);
+        have += got;
         if (got < want) {
             break;
         }
     }
+    into->resize(have);
+    *read += static_cast<int64_t>(have);
     return true;
 }
 
@@ -299,7 +318,69 @@ bool writeFrame(const Job& job, const PackedSource& source, int64_t frameIndex, 
     return true;
 }
 
-JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
+// The `bytes` bytes at `start` of a stream of which `read` bytes are gone,
+// into `frame`: fewer when the stream ends first. False with the reason.
+bool readFrame(InputFile& file, int64_t start, int64_t bytes, std::vector<uint8_t>* frame, int64_t* read,
+               std::string* reason)
+{
+    frame->clear();
+    // The bytes before the frame, a frame's worth at a time.
+    while (*read < start) {
+        if (!readStream(file, std::min(start - *read, bytes), frame, read, reason)) {
+            return false;
+        }
+        if (frame->empty()) {
+            return true;
+        }
+    }
+    return readStream(file, bytes, frame, read, reason);
+}
+
+// Frame `frameIndex` written to its output and announced; false with the
+// reason in `r`.
+bool convertFrame(const Job& job, const PackedSource& source, int64_t frameIndex, const JobContext& context,
+                  JobResult* r)
+{
+    const std::string output = job.frames.all ? frameOutputName(job.output, frameIndex) : job.output;
+    if (!writeFrame(job, source, frameIndex, output, context.inputs, &r->reason)) {
+        return false;
+    }
+    const PictureSize size = pictureSize(job.frame, job.type, job.look);
+    r->written.push_back({output, size.width, size.height});
+    if (context.written) {
+        context.written(r->written.back());
+    }
+    return true;
+}
+
+// A pipe's or device's frames as they arrive, each converted before the next
+// is read, so memory holds one frame whatever the stream's length; an endless
+// stream converts until interrupted.
+JobResult convertStream(const Job& job, InputFile& file, const JobContext& context)
+{
+    JobResult r;
+    const int64_t first = job.frames.all ? 0 : job.frames.index;
+    std::vector<uint8_t> frame;
+    int64_t read = 0;
+    for (int64_t index = first; index == first || job.frames.all; ++index) {
+        const int64_t start = frameStart(job.frame, index);
+        const int64_t bytes = frameEnd(job.frame, index) - start;
+        if (!readFrame(file, start, bytes, &frame, &read, &r.reason)) {
+            return failure(r, "cannot read (" + r.reason + ")");
+        }
+        if (static_cast<int64_t>(frame.size()) < bytes) {
+            r.ok = index > first;
+            return r.ok ? r : failure(r, tooShortReason(job, read, first));
+        }
+        if (!convertFrame(job, FrameInMemory(frame, start), index, context, &r)) {
+            return failure(r, r.reason);
+        }
+    }
+    r.ok = true;
+    return r;
+}
+
+JobResult convert(const Job& job, const JobContext& context)
 {
     JobResult r;
     std::string reason;
@@ -307,34 +388,22 @@ JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
     if (!file.open(job.input.c_str(), &reason)) {
         return failure(r, "cannot open (" + reason + ")");
     }
-    const int64_t first = job.frames.all ? 0 : job.frames.index;
-    std::vector<uint8_t> whole;
-    auto available = static_cast<int64_t>(file.size());
     if (!file.seekable()) {
-        if (!readStream(file, job.frames.all ? INT64_MAX : frameEnd(job.frame, first), &whole, &reason)) {
-            return failure(r, "cannot read (" + reason + ")");
-        }
-        available = static_cast<int64_t>(whole.size());
+        return convertStream(job, file, context);
     }
+    const int64_t first = job.frames.all ? 0 : job.frames.index;
+    const auto available = static_cast<int64_t>(file.size());
     const int64_t held = framesHeld(job.frame, available);
     if (held <= first) {
         return failure(r, tooShortReason(job, available, first));
     }
     const int64_t last = job.frames.all ? held - 1 : first;
-    if (file.seekable()) {
-        file.willRead(static_cast<uint64_t>(frameEnd(job.frame, last)));
-    }
-
-    const FileSource fromFile(file);
-    const MemorySource fromMemory(whole.data());
-    const PackedSource& source = file.seekable() ? static_cast<const PackedSource&>(fromFile) : fromMemory;
+    file.willRead(static_cast<uint64_t>(frameEnd(job.frame, last)));
+    const FileSource source(file);
     for (int64_t frameIndex = first; frameIndex <= last; ++frameIndex) {
-        const std::string output = job.frames.all ? frameOutputName(job.output, frameIndex) : job.output;
-        if (!writeFrame(job, source, frameIndex, output, inputs, &reason)) {
-            return failure(r, reason);
+        if (!convertFrame(job, source, frameIndex, context, &r)) {
+            return failure(r, r.reason);
         }
-        const PictureSize size = pictureSize(job.frame, job.type, job.look);
-        r.written.push_back({output, size.width, size.height});
     }
     r.ok = true;
     return r;
@@ -342,12 +411,12 @@ JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
 
 }  // namespace
 
-JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs)
+JobResult runJob(const Job& job, const JobContext& context)
 {
     // Memory running out anywhere in one conversion fails that input alone;
     // the output's temporary is gone with the objects that held it.
     try {
-        return convert(job, inputs);
+        return convert(job, context);
     } catch (const std::bad_alloc&) {
         return failure(JobResult{}, "not enough memory to convert it");
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,11 +59,22 @@ struct JobResult {
     std::string reason;                 // when !ok
 };
 
+// What a job needs from its batch.
+struct JobContext {
+    // The identities of every input of the batch: an output that names one of
+    // them is refused.
+    std::vector<FileIdentity> inputs;
+    // Called with each frame's picture once its file is complete, before the
+    // next frame is read from a stream; may be empty.
+    std::function<void(const FramePicture&)> written;
+};
+
 // Converts with the core's decoders and BMP header, so a qcom10 BMP is byte for
-// byte the window's Save after its View. `inputs` are the identities of every
-// input of the batch: an output that names one of them is refused. A failed
-// frame creates no file and leaves an older one at its name as it was.
-JobResult runJob(const Job& job, const std::vector<FileIdentity>& inputs);
+// byte the window's Save after its View. A failed frame creates no file and
+// leaves an older one at its name as it was. A regular file's frames must all
+// be there before the first is converted; a pipe's or device's are converted
+// as they arrive, up to the last whole one.
+JobResult runJob(const Job& job, const JobContext& context);
 
 // The lines --dry-run prints for a planned job: its settings with their
 // sources, the frames a file of `fileBytes` bytes holds (-1: unknown) and the

@@ -1,14 +1,21 @@
 // pixmora-convert: converts raw Bayer dumps to pictures from the command line;
 // a qcom10 dump's BMP is byte for byte the window's View and Save.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/batch_order.h"
 #include "cli/convert_job.h"
+#include "cli/interrupt.h"
 #include "cli/platform_file.h"
 #include "cli/size_guess.h"
+#include "text/ascii.h"
 
 namespace {
 
@@ -85,10 +92,73 @@ std::string sizeHint(const JobPlan& plan)
            (fits.empty() ? std::string("none of the common sensor geometries") : fits);
 }
 
-void reportFailure(Progress& progress, const std::string& input, const std::string& reason)
+std::string failureLine(const std::string& input, const std::string& reason)
 {
-    progress.erase();
-    std::fprintf(stderr, "pixmora-convert: %s: %s\n", input.c_str(), reason.c_str());
+    return "pixmora-convert: " + input + ": " + reason + "\n";
+}
+
+// A path as a comparison sees it: "./" and ".." resolved and, on Windows,
+// letter case ignored.
+std::string comparable(const std::string& path)
+{
+    std::string text = std::filesystem::path(path).lexically_normal().generic_string();
+#if defined(_WIN32)
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return asciiLower(c); });
+#endif
+    return text;
+}
+
+// Whether the batch's inputs may convert side by side and still leave every
+// file as converting them in order does: each a regular file (a pipe or device
+// is read as it arrives), and no output shared by two inputs or naming one.
+bool sideBySide(const Arguments& args)
+{
+    std::set<std::string> inputs;
+    for (const std::string& input : args.inputs) {
+        if (fileBytes(input) < 0) {
+            return false;
+        }
+        inputs.insert(comparable(input));
+    }
+    std::set<std::string> outputs;
+    for (const std::string& input : args.inputs) {
+        const JobPlan plan = planJob(args, input);
+        const std::string output = comparable(plan.job.output);
+        if (plan.ok && (inputs.count(output) > 0 || !outputs.insert(output).second)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Converts input `i` of the batch, its lines through `order`; true when it
+// converted.
+bool convertInput(const Arguments& args, size_t i, const std::vector<FileIdentity>& identities, BatchOrder& order)
+{
+    const std::string& input = args.inputs[i];
+    const JobPlan plan = planJob(args, input);
+    if (!plan.ok) {
+        order.print(i, stderr, failureLine(input, plan.reason + sizeHint(plan)));
+        return false;
+    }
+    if (args.dryRun) {
+        order.print(i, stdout, describeJob(plan.job, fileBytes(input)));
+        return true;
+    }
+    JobContext context{identities, {}};
+    if (!args.quiet) {
+        context.written = [&](const FramePicture& picture) {
+            order.print(i, stdout,
+                        input + " -> " + picture.output + " " + std::to_string(picture.width) + "x" +
+                            std::to_string(picture.height) + "\n");
+        };
+    }
+    const JobResult result = runJob(plan.job, context);
+    // An interrupted conversion says nothing: the converter ends as the interrupt asks.
+    if (!result.ok && !interrupted()) {
+        order.print(i, stderr, failureLine(input, result.reason));
+    }
+    return result.ok;
 }
 
 }  // namespace
@@ -120,38 +190,26 @@ int main(int argc, char** argv)
         }
     }
 
-    Progress progress(args.inputs.size() >= kProgressFromInputs && !args.dryRun && isTerminal(stderr));
-    size_t failures = 0;
-    for (size_t i = 0; i < args.inputs.size(); ++i) {
-        const std::string& input = args.inputs[i];
-        progress.show(i, args.inputs.size(), input);
-        const JobPlan plan = planJob(args, input);
-        if (!plan.ok) {
-            reportFailure(progress, input, plan.reason + sizeHint(plan));
-            ++failures;
-            continue;
-        }
-        if (args.dryRun) {
-            std::fputs(describeJob(plan.job, fileBytes(input)).c_str(), stdout);
-            continue;
-        }
-        const JobResult result = runJob(plan.job, inputIdentities);
-        if (!args.quiet) {
-            progress.erase();
-            for (const FramePicture& picture : result.written) {
-                std::printf("%s -> %s %dx%d\n", input.c_str(), picture.output.c_str(), picture.width,
-                            picture.height);
-            }
-        }
-        if (!result.ok) {
-            reportFailure(progress, input, result.reason);
+    catchInterrupts();
+    const size_t total = args.inputs.size();
+    Progress progress(total >= kProgressFromInputs && !args.dryRun && isTerminal(stderr));
+    BatchOrder order(
+        total, [&](size_t i) { progress.show(i, total, args.inputs[i]); }, [&] { progress.erase(); });
+    std::atomic<size_t> failures{0};
+    const unsigned threads = args.dryRun || !sideBySide(args) ? 1 : batchThreads(total);
+    runSideBySide(total, threads, [&](size_t i) {
+        if (!interrupted() && !convertInput(args, i, inputIdentities, order)) {
             ++failures;
         }
+        order.finish(i);
+    });
+    if (interrupted()) {
+        progress.erase();
+        endInterrupted();
     }
     progress.erase();
-    if (failures > 0 && args.inputs.size() > 1) {
-        std::fprintf(stderr, "pixmora-convert: %zu of %zu inputs failed\n", failures,
-                     args.inputs.size());
+    if (failures > 0 && total > 1) {
+        std::fprintf(stderr, "pixmora-convert: %zu of %zu inputs failed\n", failures.load(), total);
     }
     return failures == 0 ? kExitConverted : kExitSomeFailed;
 }

@@ -1,5 +1,7 @@
 #include "cli/platform_file.h"
 
+#include "cli/interrupt.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -188,7 +190,7 @@ bool InputFile::readUpTo(uint8_t* into, size_t wanted, size_t* got, std::string*
     while (*got < wanted) {
         errno = 0;
         const long long n = readSome(fd_, into + *got, wanted - *got);
-        if (n < 0 && errno == EINTR) {
+        if (n < 0 && errno == EINTR && !interrupted()) {
             continue;
         }
         if (n < 0) {

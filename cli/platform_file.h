@@ -59,7 +59,8 @@ public:
     bool readAt(uint64_t offset, uint8_t* into, size_t bytes, std::string* reason) const;
 
     // Reads from the current position until `wanted` bytes or the end of the
-    // data; `got` says how many arrived. False with the reason on an error.
+    // data; `got` says how many arrived. False with the reason on an error or
+    // an interrupt.
     bool readUpTo(uint8_t* into, size_t wanted, size_t* got, std::string* reason);
 
 private:
