@@ -156,8 +156,7 @@ function explain(plan) {
     return nameFits.length > 0 ? "Width and height are not in the name: type them, or pick one of the sizes below."
       : `Width and height are not in the name, and the file's ${plan.bytes} bytes fit none of the common sizes: type them.`;
   }
-  const reason = plan.reason.replace(/^too short \(/, "the file is too short (");
-  return reason.charAt(0).toUpperCase() + reason.slice(1);
+  return plan.reason.charAt(0).toUpperCase() + plan.reason.slice(1);
 }
 
 // Plans the form's settings and draws them; a plan the file cannot hold

@@ -35,6 +35,7 @@ export async function openPage(site, { width = 1280, height = 720, ratio = 1 } =
 // Loads the page (with `fragment` after '#'), waits for its module and opens
 // `file` through its file input.
 export async function loadWith(page, url, file, fragment = "") {
+  await page.goto("about:blank");
   await page.goto(`${url}${fragment ? `#${fragment}` : ""}`, { waitUntil: "load" });
   await page.waitForSelector("body[data-ready='1']");
   if (file) await openDump(page, file);

@@ -103,9 +103,9 @@ std::string shortOf(const FrameGeometry& f, int64_t k)
     if (framesHeld(f, dump.size) > k) {
         return {};
     }
-    return "frame " + number(k) + " of " + number(f.width) + " x " + number(f.height) + " " + layoutName(f.layout) +
+    return "the file is too short: frame " + number(k) + " of " + number(f.width) + " x " + number(f.height) + " " + layoutName(f.layout) +
            " (stride " + number(f.stride) + ", offset " + number(f.offset) + ", scanlines " + number(f.scanlines) +
-           ") needs " + number(frameEnd(f, k)) + " bytes; the file holds " + number(dump.size);
+           ") needs " + number(frameEnd(f, k)) + " bytes; it holds " + number(dump.size);
 }
 
 struct Planned {
