@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the browser page's build, tests and screenshots need, only what
-# is missing: Debian's Emscripten and Chromium, zlib's Debian source (the
+# is missing: the native build's tools (the tests compare with the converter),
+# Debian's Emscripten and Chromium, zlib's Debian source (the
 # version the native build links, so the page's PNGs are the converter's
 # bytes) unpacked into build/web-deps/, and the page's npm packages
 # (web/package-lock.json) into web/node_modules. Runs as root, or through sudo
@@ -13,7 +14,7 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
-packages=(emscripten chromium dpkg-dev zlib1g-dev)
+packages=(cmake g++ make zlib1g-dev emscripten chromium dpkg-dev)
 # A Node from elsewhere (nodesource) brings its own npm.
 command -v npm >/dev/null || packages+=(nodejs npm)
 missing=()

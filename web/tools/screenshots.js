@@ -9,6 +9,7 @@ import { loadWith, openDump, openPage } from "./browser.js";
 
 const [site, chart, nameless, out] = process.argv.slice(2);
 const { page, url, close } = await openPage(site);
+console.log(`The page, served for the screenshots: ${url}`);
 try {
   await loadWith(page, url, chart);
   await page.screenshot({ path: join(out, "web-half.png") });
