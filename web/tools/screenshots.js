@@ -15,9 +15,9 @@ try {
   await page.screenshot({ path: join(out, "web-half.png") });
 
   const box = await (await page.$("#view")).boundingBox();
-  const [x, y] = [box.x + box.width * 0.43, box.y + box.height * 0.4];
+  const [x, y] = [box.x + box.width * 0.745, box.y + box.height * 0.78];
   await page.mouse.move(x, y);
-  for (let i = 0; i < 8; i++) await page.mouse.wheel({ deltaY: -240 });
+  for (let i = 0; i < 3; i++) await page.mouse.wheel({ deltaY: -240 });
   await page.mouse.move(x + 3, y + 2);
   await page.screenshot({ path: join(out, "web-zoom.png") });
 
