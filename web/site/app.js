@@ -405,6 +405,7 @@ function wire() {
 
 async function start() {
   wasm = await createPixmora();
+  window.pixmora = wasm;  // the module, for the console and the benchmark
   readFragment();
   $("gains").hidden = value("wb") !== "gains";
   wire();
