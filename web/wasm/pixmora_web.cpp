@@ -259,7 +259,7 @@ void renderPlane(const Job& job, int64_t k, CellPosition position, int32_t width
         unpackRow(f.layout, first + (int64_t{2} * j + position / 2) * f.stride, 2 * width, samples.data());
         uint8_t* out = picture.data() + int64_t{4} * width * j;
         for (int32_t i = 0; i < width; ++i) {
-            const auto grey = static_cast<uint8_t>((samples[static_cast<size_t>(2 * i + column)] * 255u + white / 2) /
+            const auto grey = static_cast<uint8_t>((samples[2 * static_cast<size_t>(i) + static_cast<size_t>(column)] * 255u + white / 2) /
                                                    white);
             out[4 * i] = out[4 * i + 1] = out[4 * i + 2] = grey;
             out[4 * i + 3] = 255;
@@ -390,7 +390,7 @@ EMSCRIPTEN_KEEPALIVE const int32_t* pm_cell(int32_t column, int32_t row)
                   2 * width, samples.data());
         for (int32_t c = 0; c < 2; ++c) {
             const int32_t position = 2 * r + c;
-            cellReadout[position] = samples[static_cast<size_t>(2 * column + c)];
+            cellReadout[position] = samples[2 * static_cast<size_t>(column) + static_cast<size_t>(c)];
             cellReadout[4 + position] = position == cell.red      ? 0
                                         : position == cell.green1 ? 1
                                         : position == cell.green2 ? 2
