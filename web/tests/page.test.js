@@ -3,6 +3,7 @@
 // over the network once the page has loaded.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
+import { randomBytes } from "node:crypto";
 import { existsSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
@@ -91,7 +92,7 @@ test("half size shows the converter's BMP for every layout, with a stride, an of
     const [offset, scanlines] = [13 + i, height + 3];
     const bytes = offset + stride * scanlines * frame + stride * (height - 1) + rowBytes(layout, width);
     const input = join(work, `dump${i}.bin`);
-    writeFileSync(input, Buffer.from(Array.from({ length: bytes }, () => Math.floor(Math.random() * 256))));
+    writeFileSync(input, randomBytes(bytes));
     const pattern = ["RGGB", "GRBG", "BGGR", "GBRG"][i % 4];
     const settings = { layout, width, height, pattern, stride, offset, scanlines, frame };
     await loadWith(page, url, input, new URLSearchParams({ ...settings, file: `dump${i}.bin` }).toString());
@@ -168,6 +169,17 @@ test("one session: the name's settings, readout, zoom, a colour plane, saved fil
   }
   assertShows(await shownPixels(page, 32, 24), red, "red plane");
 
+  // Full size and the preview look at half size: the converter's pictures.
+  await choose(page, "full");
+  await page.keyboard.press("1");
+  assertShows(await shownPixels(page, 64, 48), bmpPixels(convert(["--full"], input, join(work, "full.bmp"))), "full");
+  await choose(page, "half");
+  await setForm(page, { preview: true });
+  await page.keyboard.press("1");
+  const preview = bmpPixels(convert(["--preview"], input, join(work, "preview.bmp")));
+  assertShows(await shownPixels(page, 32, 24), preview, "preview look");
+  await setForm(page, { preview: false });
+
   // Saved files: each type with a look, byte for byte the converter's.
   const downloads = join(work, "downloads");
   const cdp = await browser.target().createCDPSession();
@@ -201,4 +213,23 @@ test("one session: the name's settings, readout, zoom, a colour plane, saved fil
   assert.deepEqual(await shownPixels(page, 32, 24), kept);
 
   assert.deepEqual(requests.filter((r) => /^(https?|wss?):/.test(r)), [], "no network request after loading");
+});
+
+test("a dump without a size in its name: the sizes it fits, one clicked; a sharp picture at twice the pixel ratio", async () => {
+  const { page, url } = session;
+  const input = join(work, "capture.bin");
+  writeFileSync(input, randomBytes(640 * 480 * 2));
+  await page.setViewport({ width: 1280, height: 720, deviceScaleFactor: 2 });
+  await loadWith(page, url, input);
+  assert.deepEqual(await page.$$eval("#fit-list button", (all) => all.map((b) => b.textContent)),
+    ["plain10 640 × 480", "plain12 640 × 480", "plain14 640 × 480", "plain16 640 × 480"]);
+  assert.match(await page.$eval("#message", (e) => e.textContent), /^Width and height are not in the name/);
+  await page.click("#fit-list li:nth-child(2) button");
+  const form = await page.$eval("#panel", (f) => ["layout", "width", "height"].map((n) => f.elements[n].value));
+  assert.deepEqual(form, ["plain12", "640", "480"]);
+  await page.keyboard.press("1");
+  const picture = bmpPixels(convert(["--layout", "plain12", "--width", "640", "--height", "480", "--pattern", "RGGB"],
+    input, join(work, "capture.bmp")));
+  assertShows(await shownPixels(page, 320, 240), picture, "at device pixel ratio 2");
+  await page.setViewport({ width: 1280, height: 720, deviceScaleFactor: 1 });
 });
