@@ -9,7 +9,7 @@ export default [
     languageOptions: { globals: globals.browser },
   },
   {
-    files: ["tools/**/*.js", "tests/**/*.js", "eslint.config.js"],
+    files: ["tools/**/*.js", "tests/**/*.js", "bench/**/*.js", "eslint.config.js"],
     languageOptions: { globals: { ...globals.node, ...globals.browser } },
   },
   {
