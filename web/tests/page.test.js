@@ -215,7 +215,7 @@ test("one session: the name's settings, readout, zoom, a colour plane, saved fil
   assert.deepEqual(requests.filter((r) => /^(https?|wss?):/.test(r)), [], "no network request after loading");
 });
 
-test("a dump without a size in its name: the sizes it fits, one clicked; a sharp picture at twice the pixel ratio", async () => {
+test("a dump without a size in its name: the sizes it fits, one clicked; a sharp picture at twice the pixel ratio; the licence", async () => {
   const { page, url } = session;
   const input = join(work, "capture.bin");
   writeFileSync(input, randomBytes(640 * 480 * 2));
@@ -232,4 +232,8 @@ test("a dump without a size in its name: the sizes it fits, one clicked; a sharp
     input, join(work, "capture.bmp")));
   assertShows(await shownPixels(page, 320, 240), picture, "at device pixel ratio 2");
   await page.setViewport({ width: 1280, height: 720, deviceScaleFactor: 1 });
+
+  const licence = await page.$eval("footer a", async (a) => [a.textContent, await (await fetch(a.href)).text()]);
+  assert.deepEqual(licence, ["MIT licence, Copyright (c) 2026 the Pixmora developers",
+    readFileSync(join(root, "LICENSE"), "utf8")]);
 });
