@@ -7,9 +7,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-web-deps.sh
 cmake --preset native >/dev/null
-cmake --build --preset native -j "$(nproc)" --target pixmora-convert
+cmake --build --preset native -j2 --target pixmora-convert
 cmake --preset web >/dev/null
-cmake --build --preset web -j "$(nproc)"
+cmake --build --preset web -j2
 
 cd web
 echo "== web: eslint"

@@ -8,9 +8,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-web-deps.sh
 cmake --preset native >/dev/null
-cmake --build --preset native -j "$(nproc)" --target pixmora-band-bench
+cmake --build --preset native -j2 --target pixmora-band-bench
 cmake --preset web >/dev/null
-cmake --build --preset web -j "$(nproc)" --target pixmora_web_site pixmora_band_bench_web
+cmake --build --preset web -j2 --target pixmora_web_site pixmora_band_bench_web
 
 echo "== native band decode"
 build/native/bin/pixmora-band-bench

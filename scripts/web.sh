@@ -10,9 +10,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-web-deps.sh
 cmake --preset native >/dev/null
-cmake --build --preset native -j "$(nproc)" --target pixmora-testchart
+cmake --build --preset native -j2 --target pixmora-testchart
 cmake --preset web >/dev/null
-cmake --build --preset web -j "$(nproc)"
+cmake --build --preset web -j2
 
 samples=build/web-samples
 mkdir -p "$samples"
