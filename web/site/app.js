@@ -23,6 +23,7 @@ let nameFits = [];        // geometries the open dump's size fits, when its name
 let frames = 0;           // frames the file holds for the shown settings
 const picture = document.createElement("canvas");  // the drawn picture, a pixel a picture pixel
 let hasPicture = false;
+let pointer = null;       // the cursor's last place on the canvas, for the readout after a redraw
 // Device pixels per picture pixel and the picture's top left corner on the canvas.
 const zoom = { scale: 1, x: 0, y: 0, fitted: true };
 
@@ -95,7 +96,10 @@ function paint() {
   context.clearRect(0, 0, w, h);
   $("placeholder").hidden = hasPicture;
   $("placeholder").textContent = file ? "No picture yet: settle the geometry." : "Open a raw dump, or drop one here.";
-  if (!hasPicture) return;
+  if (!hasPicture) {
+    $("zoom-level").textContent = "";
+    return;
+  }
   // Only the visible part, so a 32 x view of a large picture draws a screenful.
   const s = zoom.scale;
   const x0 = Math.max(0, Math.floor(-zoom.x / s));
@@ -107,6 +111,7 @@ function paint() {
   }
   Object.assign(canvas.dataset, { scale: s, x: zoom.x, y: zoom.y });
   $("zoom-level").textContent = `${Math.round(s * 100)} %${zoom.fitted ? " (fit)" : ""}`;
+  if (pointer) readout(pointer);
 }
 
 function writeFragment() {
@@ -284,7 +289,10 @@ function save() {
 
 // The picture's position and the raw samples of the cell under a canvas point.
 function readout(event) {
-  if (!hasPicture) return;
+  if (!hasPicture) {
+    $("readout").textContent = "";
+    return;
+  }
   const ratio = window.devicePixelRatio || 1;
   const u = Math.floor((event.offsetX * ratio - zoom.x) / zoom.scale);
   const v = Math.floor((event.offsetY * ratio - zoom.y) / zoom.scale);
@@ -390,9 +398,14 @@ function wire() {
       zoom.y += Math.round((event.clientY - drag.y) * ratio);
       zoom.fitted = false;
       drag = { x: event.clientX, y: event.clientY };
-      paint();
     }
-    readout(event);
+    pointer = { offsetX: event.offsetX, offsetY: event.offsetY };
+    if (drag) paint();
+    else readout(pointer);
+  });
+  canvas.addEventListener("pointerleave", () => {
+    pointer = null;
+    $("readout").textContent = "";
   });
   const endDrag = () => {
     drag = null;
