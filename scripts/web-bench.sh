@@ -2,7 +2,7 @@
 # The browser page's benchmark (not a test): one band's decode natively and in
 # WebAssembly in headless Chromium, the redraw after a changed setting at half
 # and full size for a 4000 x 3000 mipi10 dump, and a 200 MB dump opened.
-# docs/performance-web.md holds a run's table.
+# docs/performance.md holds a run's table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
