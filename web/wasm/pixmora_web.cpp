@@ -171,7 +171,8 @@ bool developTables(const Job& job, int64_t k, DevelopTables* tables)
 
 void toRgba(const uint8_t* rgb, int32_t width, bool bgr, uint8_t* rgba)
 {
-    for (int32_t i = 0; i < width; ++i) {
+    const auto count = static_cast<size_t>(width);
+    for (size_t i = 0; i < count; ++i) {
         rgba[4 * i] = rgb[3 * i + (bgr ? 2 : 0)];
         rgba[4 * i + 1] = rgb[3 * i + 1];
         rgba[4 * i + 2] = rgb[3 * i + (bgr ? 0 : 2)];
