@@ -1,9 +1,9 @@
 // A frame's picture rows made from its packed rows, a band at a time: the cell
 // picture (a pixel a 2 x 2 cell) or the demosaicked one (--full), developed
-// through the look's tables by the core's builders (picture_rows.h). An 8-bit
-// cell picture without black, gains or curve is the window's BMP pixels, so the
-// BMP's decoders make it straight from the packed rows, red and blue swapped
-// for RGB.
+// through the development's tables by the core's builders (picture_rows.h).
+// An 8-bit cell picture without black, gains or curve is the window's BMP
+// pixels, so the BMP's decoders make it straight from the packed rows, red and
+// blue swapped for RGB.
 #pragma once
 
 #include <cstdint>

@@ -64,9 +64,9 @@ private:
     std::vector<ColourSums> sums_;
 };
 
-// The look's gains: none, the given ones, or grey world's from a first pass
+// The white balance gains: none, the given ones, or grey world's from a first pass
 // over the frame.
-bool lookGains(const FrameRequest& request, double gains[3], std::string* reason, BandFailure* failure)
+bool balanceGains(const FrameRequest& request, double gains[3], std::string* reason, BandFailure* failure)
 {
     const Development& look = request.look;
     for (int c = 0; c < 3; ++c) {
@@ -100,7 +100,7 @@ bool writeFrameInBands(ReplacingFile& out, const FrameRequest& request, std::str
 {
     *failure = BandFailure::Write;
     double gains[3];
-    if (!lookGains(request, gains, reason, failure)) {
+    if (!balanceGains(request, gains, reason, failure)) {
         return false;
     }
     const FrameGeometry& frame = request.frame;

@@ -1,7 +1,7 @@
-// Writes one frame of a dump to its picture file (BMP, PNG or DNG, any look)
-// without ever holding the whole dump or the whole picture: band_pipeline.h
-// makes the picture in bands on several threads and hands them to the file
-// type's sink in order. A plain BMP is the window's, byte for byte: the same
+// Writes one frame of a dump to its picture file (BMP, PNG or DNG, developed
+// or not) without ever holding the whole dump or the whole picture:
+// band_pipeline.h makes the picture in bands on several threads and hands
+// them to the file type's sink in order. A plain BMP is the window's, byte for byte: the same
 // decoders and header, every picture row made from its own raw row pair alone.
 #pragma once
 
