@@ -22,17 +22,18 @@ public:
                                 std::string* reason) const = 0;
 };
 
-// A dump held whole in memory.
+// A dump, or the part of it from byte `start` on, held in memory.
 class MemorySource : public PackedSource {
 public:
-    explicit MemorySource(const uint8_t* packed) : packed_(packed) {}
+    explicit MemorySource(const uint8_t* packed, uint64_t start = 0) : packed_(packed), start_(start) {}
     const uint8_t* rows(uint64_t offset, size_t, uint8_t*, std::string*) const override
     {
-        return packed_ + offset;
+        return packed_ + (offset - start_);
     }
 
 private:
     const uint8_t* packed_;
+    uint64_t start_;
 };
 
 // Sample rows a band keeps unpacked at once when it is built row by row: the

@@ -236,20 +236,6 @@ JobResult failure(JobResult r, std::string reason)
     return r;
 }
 
-// The frame's bytes read at `offset` of the dump and held in memory.
-class FrameInMemory : public PackedSource {
-public:
-    FrameInMemory(const std::vector<uint8_t>& bytes, int64_t offset) : bytes_(bytes), offset_(offset) {}
-    const uint8_t* rows(uint64_t offset, size_t, uint8_t*, std::string*) const override
-    {
-        return bytes_.data() + (static_cast<int64_t>(offset) - offset_);
-    }
-
-private:
-    const std::vector<uint8_t>& bytes_;
-    int64_t offset_;
-};
-
 // A pipe or device gives its bytes once and in order: it is read a frame at a
 // time, the bytes between frames read past. Reads up to `bytes` into `into`
 // (resized to what arrived, a whole frame at most) and adds them to `read`;
@@ -372,7 +358,7 @@ JobResult convertStream(const Job& job, InputFile& file, const JobContext& conte
             r.ok = index > first;
             return r.ok ? r : failure(r, tooShortReason(job, read, first));
         }
-        if (!convertFrame(job, FrameInMemory(frame, start), index, context, &r)) {
+        if (!convertFrame(job, MemorySource(frame.data(), static_cast<uint64_t>(start)), index, context, &r)) {
             return failure(r, r.reason);
         }
     }
