@@ -29,28 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-std::vector<uint8_t> randomBytes(size_t count, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t& byte : bytes) {
-        byte = static_cast<uint8_t>(random());
-    }
-    return bytes;
-}
-
-// Files of the folder whose names hold `part`, counted while another process
-// may be renaming them.
-size_t filesNamed(const TempDir& dir, const std::string& part)
-{
-    size_t count = 0;
-    std::error_code error;
-    for (fs::directory_iterator at(dir.path(), error), end; !error && at != end; at.increment(error)) {
-        count += at->path().filename().string().find(part) != std::string::npos ? 1u : 0u;
-    }
-    return count;
-}
-
 // A batch's first input takes longest, so the later ones finish first when
 // they convert side by side: the lines still come in input order, the one
 // failure among them after the lines before it, and every other file is made.
@@ -80,6 +58,39 @@ TEST(Batches, SideBySideInputsPrintInInputOrderAroundAFailedOne)
 }
 
 #if !defined(_WIN32)
+std::vector<uint8_t> randomBytes(size_t count, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes) {
+        byte = static_cast<uint8_t>(random());
+    }
+    return bytes;
+}
+
+// Files of the folder whose names hold `part`, counted while another process
+// may be renaming them.
+size_t filesNamed(const TempDir& dir, const std::string& part)
+{
+    size_t count = 0;
+    std::error_code error;
+    for (fs::directory_iterator at(dir.path(), error), end; !error && at != end; at.increment(error)) {
+        count += at->path().filename().string().find(part) != std::string::npos ? 1u : 0u;
+    }
+    return count;
+}
+
+// Waits until the file at `path` holds `bytes` or more, or at most a minute.
+bool waitForBytes(const std::string& path, uintmax_t bytes)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    std::error_code error;
+    while ((fs::file_size(path, error) < bytes || error) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return !error && fs::file_size(path, error) >= bytes;
+}
+
 // A file cut to nothing by another thread while its frames convert in bands
 // on several threads: a read error, never a crash, and no temporary left.
 TEST(Streams, AFileCutWhileItConvertsFailsWithAReadError)
@@ -90,10 +101,7 @@ TEST(Streams, AFileCutWhileItConvertsFailsWithAReadError)
     const JobPlan plan = planJob(parseArguments({"--frame", "all", "--output", dir.file("cut.bmp"), input}), input);
     ASSERT_TRUE(plan.ok) << plan.reason;
     std::thread cutter([&] {
-        std::error_code error;
-        while (fs::file_size(dir.file("cut-0000.bm~"), error) < (size_t{1} << 20) || error) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
+        EXPECT_TRUE(waitForBytes(dir.file("cut-0000.bm~"), 1u << 20));
         fs::resize_file(input, 0);
     });
     const JobResult result = runJob(plan.job, {});
@@ -172,17 +180,26 @@ bool waitForFiles(const TempDir& dir, const std::string& part, size_t count)
     return filesNamed(dir, part) >= count;
 }
 
-// The signal that ended the process, or -1.
+// The signal that ended the process, or -1; a process still running after
+// half a minute is killed and fails.
 int endingSignal(pid_t child)
 {
     int status = 0;
-    return waitpid(child, &status, 0) == child && WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+    for (int wait = 0; wait < 3000 && waitpid(child, &status, WNOHANG) == 0; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (waitpid(child, &status, WNOHANG) == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        return -1;
+    }
+    return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
 }
 
 // An endless stream converts until interrupted; the interrupt leaves every
 // file it made whole and its lines printed, the one being written gone, and
 // ends the converter by its signal: SIGINT waiting on a quiet pipe, SIGTERM
-// while /dev/zero's large frames are written.
+// while the first of /dev/zero's large frames is written.
 TEST(Streams, AnInterruptLeavesOnlyWholeFilesAndEndsByItsSignal)
 {
     TempDir dir;
@@ -209,16 +226,12 @@ TEST(Streams, AnInterruptLeavesOnlyWholeFilesAndEndsByItsSignal)
     EXPECT_TRUE(readFile(dir.file("p-0001.bmp")) == readFile(dir.file("f-0001.bmp")));
 
     const int zeros = open("/dev/zero", O_RDONLY);
-    const pid_t busy = startConverter(dir, {"-q", "--width=2400", "--height=1600", "--pattern=RGGB", "--frame=all", "--output", "z.bmp", "/dev/stdin"}, zeros);
-    EXPECT_TRUE(waitForFiles(dir, "z-", 3));
+    const pid_t busy = startConverter(dir, {"-q", "--width=7399", "--height=4999", "--pattern=RGGB", "--full", "--frame=all", "--output", "z.bmp", "/dev/stdin"}, zeros);
+    EXPECT_TRUE(waitForBytes(dir.file("z-0000.bm~"), 1u << 20));
     kill(busy, SIGTERM);
     EXPECT_EQ(endingSignal(busy), SIGTERM);
     close(zeros);
-    RawFrame black{2400, 1600, 2400, std::vector<uint16_t>(size_t{2400} * 1600, 0)};
-    const std::vector<uint8_t> whole = expectedBmp(black, "RGGB");
-    for (const auto& [name, bytes] : dir.contents()) {
-        EXPECT_TRUE(name.find("z-") == std::string::npos || (name.size() == 10 && name.substr(6) == ".bmp" && bytes == whole)) << name;
-    }
+    EXPECT_EQ(filesNamed(dir, "z-"), 0u);
 }
 #endif
 
