@@ -3,7 +3,9 @@
 # geometry (7399 x 4999), each as a whole process, the two interleaved so that
 # both see the same machine load, and reports the median ratio of each case
 # against its target. Then measures the converter's peak memory on the first
-# case, which must stay that of a few bands whatever the dump's size.
+# case, which must stay that of a few bands whatever the dump's size, and of
+# --frame all from a pipe, which may add one frame; and times a batch of 200
+# small dumps on every core against the same batch pinned to one.
 #
 #   bench/convert_bench.sh [RUNS [CASE...]]     (RUNS >= 7, default 11)
 #
@@ -106,13 +108,49 @@ for case in "${cases[@]}"; do
     [ -n "$first" ] || first=("${convert[@]}" --output "$out.peak" "$input")
 done
 
-# The memory of a few bands, the threads' stacks and the program itself.
+# The memory of a few bands, the threads' stacks and the program itself; from
+# a pipe, one frame more (qcom10 7399 x 4999: 49.4 MB).
 limit_kb=$(( 16 * 1024 ))
-peak_kb=$(/usr/bin/time -f '%M' "${first[@]}" 2>&1 >/dev/null | tail -1)
-printf 'peak memory: %.1f MB (limit %.1f MB)\n' "$(awk -v v="$peak_kb" 'BEGIN { print v / 1024 }')" \
-    "$(awk -v v="$limit_kb" 'BEGIN { print v / 1024 }')"
-if [ "$peak_kb" -gt "$limit_kb" ]; then
-    echo "MORE memory than the limit"
+peak() { /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; }
+report_peak() {
+    printf '%-32s %.1f MB (limit %.1f MB)\n' "$1" "$(awk -v v="$2" 'BEGIN { print v / 1024 }')" \
+        "$(awk -v v="$3" 'BEGIN { print v / 1024 }')"
+    if [ "$2" -gt "$3" ]; then
+        echo "  MORE memory than the limit"
+        status=1
+    fi
+}
+report_peak "peak memory, ${cases[0]}" "$(peak "${first[@]}")" "$limit_kb"
+frame=$(( $(row_bytes qcom10) * height ))
+rm -f "$out"*
+report_peak "peak memory, 4 frames from a pipe" \
+    "$(peak "$converter" --quiet --width "$width" --height "$height" --pattern RGGB --frame all \
+        --output "$out.bmp" /dev/stdin < <(head -c $(( 4 * frame )) /dev/zero))" $(( limit_kb + frame / 1024 ))
+rm -f "$out"*
+
+# 200 qcom10 dumps of 1000 x 600 in one command, on every core against pinned
+# to the first: the batch's inputs convert side by side.
+batch=$work/batch
+mkdir -p "$batch"
+for (( i = 0; i < 200; i++ )); do
+    head -c $(( 1336 * 600 )) /dev/urandom >"$batch/d$i.raw"
+done
+batch_run=("$converter" --quiet --width 1000 --height 600 --pattern RGGB "$batch"/*.raw)
+one_times=()
+all_times=()
+for (( i = 0; i < runs; i++ )); do
+    rm -f "$batch"/*.bmp
+    one_times+=("$(elapsed_us taskset -c 0 "${batch_run[@]}")") || exit 2
+    rm -f "$batch"/*.bmp
+    all_times+=("$(elapsed_us "${batch_run[@]}")") || exit 2
+done
+one=$(printf '%s\n' "${one_times[@]}" | median)
+all=$(printf '%s\n' "${all_times[@]}" | median)
+speedup=$(awk -v a="$one" -v b="$all" 'BEGIN { printf "%.2f", a / b }')
+printf '%-32s %s ms pinned to one core, %s ms on %s: %s x faster (target 1.7 x on 2 cores)\n' \
+    "batch of 200 1000 x 600" "$(ms "$one")" "$(ms "$all")" "$(nproc)" "$speedup"
+if [ "$(nproc)" -ge 2 ] && awk -v r="$speedup" 'BEGIN { exit !(r < 1.7) }'; then
+    echo "  SLOWER than the target"
     status=1
 fi
 exit $status
