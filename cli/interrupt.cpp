@@ -56,13 +56,19 @@ void catchInterrupts()
 #if defined(_WIN32)
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
-    // Without SA_RESTART, so that a read waiting on a quiet pipe returns.
+    // Without SA_RESTART, so that a read waiting on a quiet pipe returns. A
+    // signal ignored from the start (a shell's background job, nohup) stays
+    // ignored.
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
+        }
+    }
 #endif
 }
 

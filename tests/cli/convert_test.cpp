@@ -306,12 +306,6 @@ TEST(Converter, ABatchConvertsTheRestAroundFailedInputsAndLeavesNoFileForThem)
     EXPECT_TRUE(readFile(dir.file("last-30X6-gbrg.bmp")) == expectedBmp(randomFrame(30, 2, 1), "BGGR"));
     EXPECT_EQ(runConverter({"--width", "12", "--height", "4", "--pattern", "RGGB", "--output", "no/a.bmp", "ab"}, dir.path()),
               (ConverterRun{1, "", failed("ab", "output no/a.bmp not writable (" + std::string(std::strerror(ENOENT)) + ")")}));
-#if !defined(_WIN32)
-    // A pipe has no size to ask for and gives its bytes once: it is read whole.
-    EXPECT_EQ(runConverter({"--width=12", "--height=4", "--pattern=RGGB", "--output", "p.bmp", "/dev/stdin"}, dir.path(), dir.file("first_12x4_RGGB.raw")),
-              (ConverterRun{0, "/dev/stdin -> p.bmp 6x2\n", ""}));
-    EXPECT_TRUE(readFile(dir.file("p.bmp")) == first);
-#endif
 }
 
 }  // namespace
