@@ -27,18 +27,16 @@ namespace fs = std::filesystem;
 TEST(Batches, SideBySideInputsPrintInInputOrderAroundAFailedOne)
 {
     TempDir dir;
-    std::vector<std::string> inputs{"big_1200x800_RGGB.raw"};
-    const std::vector<uint8_t> big = writeDump(dir.file(inputs[0]), 1200, 800, "RGGB");
-    std::string lines = "big_1200x800_RGGB.raw -> big_1200x800_RGGB.bmp 600x400\n";
+    std::vector<std::string> inputs{"big_3000x2000_RGGB.raw"};
+    writeDump(dir.file(inputs[0]), 3000, 2000, "RGGB");
+    std::string lines = "big_3000x2000_RGGB.raw -> big_3000x2000_RGGB.bmp 1500x1000\n";
     for (uint32_t i = 1; i < 9; ++i) {
         inputs.push_back("s" + std::to_string(i) + "_12x4_GRBG.raw");
-        writeDump(dir.file(inputs[i]), 12, 4, "GRBG", i);
+        writeDump(dir.file(inputs[i]), 12, i == 4 ? 3 : 4, "GRBG", i);
         lines.append(i == 4 ? "" : inputs[i] + " -> " + inputs[i].substr(0, 12) + ".bmp 6x2\n");
     }
-    writeFile(dir.file(inputs[4]), std::vector<uint8_t>(63, 0));
-    EXPECT_EQ(runConverter(inputs, dir.path()), (ConverterRun{1, lines, failed(inputs[4], "too short (has 63 bytes; 12 x 4 needs 64)") +
+    EXPECT_EQ(runConverter(inputs, dir.path()), (ConverterRun{1, lines, failed(inputs[4], "too short (has 48 bytes; 12 x 4 needs 64)") +
                                                                             "pixmora-convert: 1 of 9 inputs failed\n"}));
-    EXPECT_TRUE(readFile(dir.file("big_1200x800_RGGB.bmp")) == big);
     EXPECT_EQ(dir.contents().size(), 17u);
 }
 
@@ -98,8 +96,13 @@ bool endsBySignal(const TempDir& dir, const std::string& args, const std::vector
     std::FILE* converter = popen(("cd '" + dir.path() + "' && echo $$ >pid && exec '" PIXMORA_CONVERT_PATH "' -q --frame=all " + args).c_str(), "w");
     const bool seen = std::fwrite(input.data(), 1, input.size(), converter) == input.size() && std::fflush(converter) == 0 && waitForBytes(dir.file(path), bytes);
     const std::vector<uint8_t> pid = readFile(dir.file("pid"));
-    kill(std::stoi(std::string(pid.begin(), pid.end())), seen ? signal : SIGKILL);
-    const int status = pclose(converter);
+    const pid_t child = std::stoi(std::string(pid.begin(), pid.end()));
+    kill(child, seen ? signal : SIGKILL);
+    int status = 0;
+    for (int wait = 0; wait < 10000 && waitpid(child, &status, WNOHANG) == 0; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    pclose(converter);  // only now does the pipe close, which would end a read still waiting on it
     return WIFSIGNALED(status) && WTERMSIG(status) == signal;
 }
 
@@ -110,13 +113,10 @@ bool endsBySignal(const TempDir& dir, const std::string& args, const std::vector
 TEST(Streams, AnInterruptLeavesOnlyWholeFilesAndEndsByItsSignal)
 {
     TempDir dir;
-    const std::vector<uint8_t> frames = packFrame(randomFrame(12, 9, 3));
-    writeFile(dir.file("f.raw"), frames);
-    EXPECT_EQ(std::get<0>(runConverter({"--width=12", "--height=4", "--pattern=GRBG", "--frame=all", "--output=f.bmp", "f.raw"}, dir.path())), 0);
-    EXPECT_TRUE(endsBySignal(dir, "--width=12 --height=4 --pattern=GRBG --output=p.bmp /dev/stdin", frames, "p-0001.bmp", 1, SIGINT));
-    EXPECT_TRUE(readFile(dir.file("p-0001.bmp")) == readFile(dir.file("f-0001.bmp")));
+    EXPECT_TRUE(endsBySignal(dir, "--width=12 --height=4 --pattern=GRBG --output=p.bmp /dev/stdin", packFrame(randomFrame(12, 9, 3)), "p-0001.bmp", 1, SIGINT));
+    EXPECT_TRUE(readFile(dir.file("p-0000.bmp")) == expectedBmp(randomFrame(12, 4, 3), "GRBG"));
     EXPECT_TRUE(endsBySignal(dir, "--width=7399 --height=4999 --pattern=RGGB --full --output=z.bmp /dev/zero", {}, "z-0000.bm~", 1u << 20, SIGTERM));
-    EXPECT_EQ(dir.contents().size(), 6u);  // f.raw, pid, f-0000.bmp, f-0001.bmp, p-0000.bmp, p-0001.bmp
+    EXPECT_EQ(dir.contents().size(), 3u);  // pid, p-0000.bmp, p-0001.bmp
 }
 #endif
 
