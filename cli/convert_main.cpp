@@ -111,8 +111,13 @@ std::string comparable(const std::string& path)
 // Whether the batch's inputs may convert side by side and still leave every
 // file as converting them in order does: each a regular file (a pipe or device
 // is read as it arrives), and no output shared by two inputs or naming one.
+// Numbered frames could take another input's output name, so --frame all
+// converts in order.
 bool sideBySide(const Arguments& args)
 {
+    if (args.frame && args.frame->all) {
+        return false;
+    }
     std::set<std::string> inputs;
     for (const std::string& input : args.inputs) {
         if (fileBytes(input) < 0) {
