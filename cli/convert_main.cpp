@@ -95,6 +95,7 @@ void reportFailure(Progress& progress, const std::string& input, const std::stri
 
 int main(int argc, char** argv)
 {
+    const Utf8Console console;
     const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
     const Arguments args = parseArguments(words);
     switch (args.command) {

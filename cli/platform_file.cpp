@@ -211,3 +211,28 @@ bool isTerminal(std::FILE* stream)
     return isatty(fileno(stream)) != 0;
 #endif
 }
+
+Utf8Console::Utf8Console()
+{
+#if defined(_WIN32)
+    // Windows' console joins a character whose bytes arrive in separate writes,
+    // as the C runtime's unbuffered console streams send them.
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
+        previousCodePage_ = GetConsoleOutputCP();
+        SetConsoleOutputCP(CP_UTF8);
+    }
+#endif
+}
+
+Utf8Console::~Utf8Console()
+{
+#if defined(_WIN32)
+    if (previousCodePage_ != 0) {
+        // What is still buffered was written for UTF-8.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        SetConsoleOutputCP(previousCodePage_);
+    }
+#endif
+}

@@ -13,8 +13,10 @@
 constexpr int kBmpHeaderBytes = 54;
 
 // Where a raw file's BMP goes: its path with the last three characters replaced
-// by "bmp" (frame.raw gives frame.bmp, in the same folder). Empty for a path of
-// fewer than three characters, which gives no name.
+// by "bmp" (frame.raw gives frame.bmp, in the same folder). Characters are
+// UTF-8 ones, the window's code page, so a name ending in "é" or "日本" still
+// gives a valid name. Empty for a path of fewer than three characters, which
+// gives no name.
 std::string bmpNameFor(const std::string& rawPath);
 
 // The 54 header bytes for a picture. False when its file size would not fit the

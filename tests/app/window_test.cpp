@@ -488,3 +488,69 @@ TEST_F(WindowTest, ManyViewsAndPaintsKeepGdiObjectsAndMemoryFlat)
 }
 
 }  // namespace
+
+// ---- Names in any script: UTF-8 through the executables' manifest ----
+namespace {
+
+// A drop as Explorer makes it, with wide names.
+void dropWide(HWND window, const std::string& utf8)
+{
+    std::wstring list(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0)) + 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, list.data(), static_cast<int>(list.size()));
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + 2 * list.size());
+    auto* block = static_cast<DROPFILES*>(GlobalLock(memory));
+    block->pFiles = sizeof(DROPFILES);
+    block->fWide = TRUE;
+    std::memcpy(block + 1, list.data(), 2 * list.size());
+    GlobalUnlock(memory);
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+// Chosen with Browser or dropped, a dump in a folder named in another script
+// loads, and Save writes its BMP beside it with the name's last three
+// characters, not bytes, replaced.
+TEST_F(WindowTest, NamesInAnyScriptAreViewedAndSavedBesideThemselves)
+{
+    ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8)) << "no UTF-8 manifest";
+    const std::string folder = windowsPath(dir_.file("写真 Φωτογραφίες"));
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const RawFrame frame = randomFrame(kChartWidth, kChartHeight, 4);
+    for (const auto& [raw, bmp, browse] : {std::tuple{"测试_café.raw", "测试_café.bmp", true},
+                                           {"カメラ λήψη", "カメラ λbmp", false}, {"📷.r📷w", "📷.bmp", true}}) {
+        const std::string path = folder + "\\" + raw;
+        writeFile(path, packFrame(frame));
+        setSettings("1000", "600", kRggb);
+        if (browse) {
+            dialogChoice = path;
+            click(hSelectButton);
+            click(hViewButton);
+        } else {
+            dropWide(hwnd_, path);
+        }
+        EXPECT_EQ(textOf(hFilePathEdit), path);
+        click(hSaveButton);
+        EXPECT_TRUE(readFile(folder + "\\" + bmp) == expectedBmp(frame, "RGGB")) << bmp;
+    }
+}
+
+// The manifest of a module: this process's own, or Pixmora.exe's beside it.
+std::string manifestOf(const char* exe)
+{
+    char self[MAX_PATH] = {};
+    const std::string selfPath(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
+    HMODULE module = exe == nullptr ? nullptr : LoadLibraryExA((selfPath.substr(0, selfPath.find_last_of('\\') + 1) + exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // the process's RT_MANIFEST
+    const std::string text = found == nullptr ? "" : std::string(static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
+    if (module != nullptr) {
+        FreeLibrary(module);
+    }
+    return text;
+}
+
+TEST(WindowManifest, PixmoraExeRunsWithTheTestsManifest)
+{
+    ASSERT_NE(manifestOf(nullptr), "");
+    EXPECT_EQ(manifestOf("Pixmora.exe"), manifestOf(nullptr));
+}
+
+}  // namespace

@@ -206,3 +206,14 @@ TEST_F(WindowPictureTest, FailedSavesLeaveTheOlderFileAndNoTemporary)
 }
 
 }  // namespace
+
+// ---- The BMP name of a name ending in multibyte characters ----
+// Characters are UTF-8's; bytes that make no UTF-8 character count one each,
+// as in the single-byte code pages of Windows before 1903.
+TEST(BmpName, CountsUtf8CharactersAndOtherBytesOneEach)
+{
+    for (const auto& [raw, bmp] : {std::pair{"shot.日本", "shotbmp"}, {"λήψη", "λbmp"}, {"λήψ", "bmp"}, {"📷.r📷w", "📷.bmp"},
+                                   {"📷📷", ""}, {"r\xE9sum\xE9", "r\xE9sbmp"}, {"x\xB0\xB0\xB0", "xbmp"}}) {
+        EXPECT_EQ(bmpNameFor(raw), bmp) << raw;
+    }
+}
