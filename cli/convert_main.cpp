@@ -103,7 +103,8 @@ int main(int argc, char** argv)
         std::fputs(usageText().c_str(), stdout);
         return kExitConverted;
     case Command::Version:
-        std::puts("pixmora-convert " PIXMORA_VERSION);
+        // One line, so that scripts reading the version take the first word after the name.
+        std::puts("pixmora-convert " PIXMORA_VERSION " (MIT licence, Copyright (c) 2026 the Pixmora developers)");
         return kExitConverted;
     case Command::UsageError:
         std::fprintf(stderr, "pixmora-convert: %s\nTry 'pixmora-convert --help' for usage.\n",

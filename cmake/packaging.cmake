@@ -1,6 +1,7 @@
 # Release packaging, driven by scripts/package.sh. The windows preset gives the
-# zip and the NSIS installer (both executables, the README and the sample chart),
-# the native preset the Debian package of the converter with its manual page.
+# zip and the NSIS installer (both executables, the README, the licence, the
+# third-party notices and the sample chart), the native preset the Debian package
+# of the converter with its manual page and its copyright file (the MIT licence).
 # The version is the top project()'s everywhere: --version, the executables'
 # file properties, package names and metadata.
 
@@ -28,6 +29,8 @@ set(CPACK_PACKAGE_CONTACT "${PIXMORA_MAINTAINER}")
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 # The presets build RelWithDebInfo; what ships carries no debugging sections.
 set(CPACK_STRIP_FILES ON)
+# The installer's licence page; CPack's default would be CMake's own licence.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 if(WIN32)
     # The executables' file properties (VERSIONINFO).
@@ -57,6 +60,10 @@ if(WIN32)
 
     install(TARGETS Pixmora pixmora-convert RUNTIME DESTINATION .)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . RENAME ${PIXMORA_README})
+    # Pixmora's licence, and the notices of the third-party code that the static
+    # link puts into both executables.
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+    install(FILES ${PROJECT_SOURCE_DIR}/THIRD_PARTY.md DESTINATION . RENAME THIRD_PARTY.txt)
     install(FILES ${PIXMORA_SAMPLE_CHART} DESTINATION .)
 
     set(CPACK_GENERATOR ZIP NSIS)

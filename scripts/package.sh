@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the release and packs it into build/packages/:
 #
-#   Pixmora-<version>-win64.zip          Pixmora.exe, pixmora-convert.exe, README.txt
-#                                        and the sample chart, in one folder
+#   Pixmora-<version>-win64.zip          Pixmora.exe, pixmora-convert.exe, README.txt,
+#                                        LICENSE.txt, THIRD_PARTY.txt and the sample
+#                                        chart, in one folder
 #   Pixmora-<version>-win64.exe          64-bit NSIS installer of the same files
-#   pixmora-convert_<version>_amd64.deb  the native converter and its manual page
+#   pixmora-convert_<version>_amd64.deb  the native converter, its manual page and
+#                                        its copyright file (MIT)
 #
 # The version is the one in the top CMakeLists.txt; what is packed and how is in
 # cmake/packaging.cmake and packaging/. Prints each package's size.
@@ -27,6 +29,10 @@ mkdir -p build/windows/samples
 build/native/bin/pixmora-testchart build/windows/samples/chart-1000x600-RGGB.raw 1000 600 RGGB
 
 echo "== package: CPack"
+# strip stamps a Windows executable with the time it runs, and the zip and the
+# installer each strip their own copy: one fixed time keeps their bytes the same.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
 rm -rf "$out"
 mkdir -p "$out"
 for preset in windows native; do

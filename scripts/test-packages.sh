@@ -3,17 +3,23 @@
 # them; scripts/test.sh runs it. Every check runs, then the script exits
 # non-zero if any failed.
 #
-#   zip        unpacked into a fresh folder: exactly the four files, executables
+#   zip        unpacked into a fresh folder: exactly the six files, executables
 #              stripped, importing system DLLs only, with their version resource;
-#              the converter run there under Wine gives the build's BMP
+#              LICENSE.txt and THIRD_PARTY.txt are the repository's; the converter
+#              run there under Wine names the licence of LICENSE in --version and
+#              gives the build's BMP
 #   installer  in a fresh Wine prefix on a virtual display: a 64-bit installer;
-#              /S installs the zip's files, Start-menu links and the Add/Remove
-#              entry; the Start-menu link starts the installed window; the installed
-#              converter gives the build's BMP; the uninstaller from the registry
-#              removes all it installed and keeps the picture the user made
-#   deb        lintian clean, its control fields; unpacked with dpkg-deb -x: the
-#              converter gives the build's BMP, man -l renders the page without a
-#              warning and the page has an entry for every option of --help
+#              /S installs the zip's files (the licence among them), Start-menu
+#              links and the Add/Remove entry; the Start-menu link starts the
+#              installed window; the installed converter gives the build's BMP; the
+#              uninstaller from the registry removes all it installed and keeps the
+#              picture the user made
+#   deb        lintian clean, its control fields; unpacked with dpkg-deb -x: its
+#              copyright file, read as deb822 by dpkg's parser, is machine-readable
+#              (DEP-5) and gives every file the MIT licence with LICENSE's holder and
+#              text; the converter names the licence in --version and gives the
+#              build's BMP, man -l renders the page without a warning and the page
+#              has an entry for every option of --help
 #
 # "The build's BMP": the sample chart made by pixmora-testchart and converted by
 # the converter of the same preset's build (build/windows or build/native).
@@ -21,6 +27,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 chart=chart-1000x600-RGGB
+# "Copyright (c) <year> <holder>", as LICENSE states it.
+copyright=$(grep -m1 '^Copyright (c) ' LICENSE)
 
 failures=0
 pass() { echo "  ok    $1"; }
@@ -82,9 +90,12 @@ converts_in_place() {
     (cd "$1" && wine ./pixmora-convert.exe --quiet "$chart.raw") && cmp "$1/$chart.bmp" "$work/windows.bmp"
 }
 
+# The version line names the licence and its holder as LICENSE does.
+version_line() { echo "pixmora-convert $version (MIT licence, $copyright)"; }
+
 reports_version() {
     same_lines "--version" "$(cd "$1" && wine ./pixmora-convert.exe --version | tr -d '\r')" \
-        "pixmora-convert $version"
+        "$(version_line)"
 }
 
 uninstall_value() {
@@ -150,8 +161,9 @@ windows_checks() {
     (cd "$zip" && cmake -E tar xf "$root/build/packages/Pixmora-$version-win64.zip")
     top=$zip/Pixmora-$version-win64
     local shipped
-    shipped=$(printf '%s\n' Pixmora.exe README.txt "$chart.raw" pixmora-convert.exe | LC_ALL=C sort)
-    check "holds Pixmora.exe, pixmora-convert.exe, README.txt and the sample chart" \
+    shipped=$(printf '%s\n' Pixmora.exe README.txt LICENSE.txt THIRD_PARTY.txt "$chart.raw" \
+        pixmora-convert.exe | LC_ALL=C sort)
+    check "holds Pixmora.exe, pixmora-convert.exe, README.txt, LICENSE.txt, THIRD_PARTY.txt and the sample chart" \
         same_lines "zip" "$(files_under "$top")" "$shipped"
     for exe in Pixmora.exe pixmora-convert.exe; do
         check "$exe imports system DLLs only" imports_system_dlls_only "$top/$exe"
@@ -159,8 +171,11 @@ windows_checks() {
         check "$exe carries version $version in its file properties" version_resource "$top/$exe"
     done
     check "README.txt is the README" cmp "$top/README.txt" README.md
+    check "LICENSE.txt is the MIT licence of LICENSE" cmp "$top/LICENSE.txt" LICENSE
+    check "THIRD_PARTY.txt is the third-party notices of THIRD_PARTY.md" \
+        cmp "$top/THIRD_PARTY.txt" THIRD_PARTY.md
     check "the sample chart is pixmora-testchart's" cmp "$top/$chart.raw" "$work/chart.raw"
-    check "its converter reports version $version" reports_version "$top"
+    check "its converter reports version $version and the MIT licence" reports_version "$top"
     check "its converter, run in the unpacked folder, gives the build's BMP" converts_in_place "$top"
 
     echo "== installer"
@@ -236,6 +251,28 @@ documents_every_option() {
     return $missing
 }
 
+# The header paragraph's Format and every "Files: *" paragraph, as dpkg's deb822
+# parser reads them: continuation lines unfolded, " ." as an empty line.
+dep5_summary() {
+    perl -MDpkg::Control::HashCore -e '
+        open(my $fh, "<", $ARGV[0]) or die "$ARGV[0]: $!\n";
+        for (my $n = 0;; $n++) {
+            my $paragraph = Dpkg::Control::HashCore->new;
+            last unless $paragraph->parse($fh, $ARGV[0]);
+            if ($n == 0) { print "Format: ", $paragraph->{Format} // "", "\n"; next }
+            next unless ($paragraph->{Files} // "") eq "*";
+            print "Files: *\nCopyright: $paragraph->{Copyright}\nLicense: $paragraph->{License}\n";
+        }' "$1"
+}
+
+copyright_is_dep5_mit() {
+    same_lines "copyright (DEP-5)" "$(dep5_summary "$1")" "$(
+        printf 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n'
+        printf 'Files: *\nCopyright: %s\nLicense: MIT\n' "${copyright#Copyright (c) }"
+        sed -n '/^Permission is hereby granted/,$p' LICENSE
+    )"
+}
+
 converts_like_build() {
     "$1" --quiet --output "$work/deb.bmp" --width 1000 --height 600 --pattern RGGB "$work/chart.raw" &&
         cmp "$work/deb.bmp" "$work/native.bmp"
@@ -262,8 +299,10 @@ check "holds the converter, its manual page, copyright and changelog" \
         usr/share/man/man1/pixmora-convert.1.gz)"
 converter=$work/deb/usr/bin/pixmora-convert
 page=$work/deb/usr/share/man/man1/pixmora-convert.1.gz
-check "its converter reports version $version" \
-    same_lines "--version" "$("$converter" --version)" "pixmora-convert $version"
+check "copyright is DEP-5 and gives every file the MIT licence of LICENSE" \
+    copyright_is_dep5_mit "$work/deb/usr/share/doc/pixmora-convert/copyright"
+check "its converter reports version $version and the MIT licence" \
+    same_lines "--version" "$("$converter" --version)" "$(version_line)"
 check "its converter gives the build's BMP" converts_like_build "$converter"
 check "man -l renders pixmora-convert(1) without warnings" renders_manual_page "$page"
 check "the page has an OPTIONS entry for every option of --help" \

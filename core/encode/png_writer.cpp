@@ -21,35 +21,15 @@ constexpr uint8_t kColourTypeRgb = 2;
 constexpr uint8_t kSubFilter = 1;
 // Level 1 with Z_RLE, memLevel 8 and a 32 KB window: after Sub the bytes are
 // small differences that Huffman coding shrinks and string matching hardly
-// does, and on flat areas runs are all that matches. Measured on one core of
-// the development machine, deflating the Sub-filtered 3700 x 2499 cell
-// picture (27.7 MB) of a 7399 x 4999 frame in 64-row bands, CPU time:
-//
-//                        photo-like scene   smooth waves    flat patches   random bytes
-//   level 1              303 ms  0.608      271 ms  0.429    32 ms  0.011  441 ms  1.000
-//   level 2              369 ms  0.603      297 ms  0.416    31 ms  0.011  431 ms  1.000
-//   level 1 Z_RLE        195 ms  0.527      207 ms  0.345    34 ms  0.006  142 ms  1.000
-//   Z_RLE memLevel 9     201 ms  0.526      222 ms  0.344    44 ms  0.006  172 ms  1.001
-//   Z_HUFFMAN_ONLY       172 ms  0.527      159 ms  0.343   164 ms  0.128  128 ms  1.000
-//   Huffman, 4 KB window 347 ms  0.526      322 ms  0.343   329 ms  0.128  318 ms  1.001
-//   level 0 (stored)       2 ms  1.000        1 ms  1.000     2 ms  1.000    1 ms  1.000
-//
-// (time, compressed / filtered size; the scene is sky, textured ground and
-// hard-edged objects with shot and read noise.) Huffman coding alone is an
-// eighth faster on noisy pictures and twenty times larger on flat ones; a
-// smaller window or memLevel only slides zlib's tables more often. So Z_RLE
-// it is, and deflate at about 140 MB/s a core remains most of a PNG's time:
-// with two cores the 8-bit PNG of a photograph takes about 100 ms, six times
-// cp of its dump, for zlib alone.
-//
-// Each band is sampled first, for a few percent of deflating it:
+// does, and on flat areas runs are all that matches. On a photo-like scene it
+// deflates 35 % faster and 13 % smaller than plain level 1 (the measurements
+// are in docs/performance.md). Each band is sampled first, for a few percent
+// of deflating it:
 //   - noise-like bands, where no setting saves anything, are stored (level 0)
 //     when their estimated order-0 entropy says Huffman coding cannot save
 //     more than 2 %;
 //   - bands without runs, where Z_RLE finds nothing to match, are Huffman
-//     coded alone: through the converter, the 8-bit and 16-bit PNGs of the
-//     scene came out 0.05 % smaller and 6 % faster, the flat patches' as
-//     they were (all Z_RLE);
+//     coded alone: as small, and 6 % faster;
 //   - the rest, flat areas among them, take Z_RLE.
 constexpr int kLevel = 1;
 constexpr int kMemLevel = 8;

@@ -15,7 +15,8 @@
 //
 // Without black, gains or curve ("shifts") the tables are not a rescale but the
 // exact shifts out = v >> (bits - 8) for 8 bits and v << (16 - bits) for 16, so
-// such output keeps every sample bit it can hold, as earlier pictures did.
+// such output keeps every sample bit it can hold: 8-bit output is each
+// sample's top 8 bits, the window's own values.
 //
 // Grey world white balance (`--wb auto`) needs the mean of each colour over the
 // whole frame after black before any band is developed: addColourSums runs over

@@ -7,7 +7,7 @@
 //                 truncated mean of its two greens in sample units, developed;
 //                 with shift tables, the truncated mean of the two greens each
 //                 shifted to the output depth, so 8-bit output is exactly the
-//                 earlier pictures' and 16-bit output keeps every bit.
+//                 window's picture and 16-bit output keeps every bit.
 //   Demosaic      W x H, bilinear: every pixel keeps its own sample for its
 //                 colour; a missing colour is the truncated mean (sum / count)
 //                 of that colour's samples among its neighbours inside the
