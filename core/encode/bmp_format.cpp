@@ -14,11 +14,9 @@ void put32(uint8_t* p, uint32_t v)
     put16(p + 2, v >> 16);
 }
 
-// Bytes of the character that ends `text` at `end`: a UTF-8 lead byte with
-// exactly its continuation bytes (10xxxxxx) is one character, any other byte
-// one on its own. A name in a code page other than UTF-8 (Windows before 1903
-// ignores the manifest) thus keeps its byte count unless it happens to hold
-// such a sequence.
+// Bytes of the UTF-8 character that ends text[0, end): a lead byte followed by
+// exactly the continuation bytes (10xxxxxx) it announces. Any other byte is a
+// character of its own.
 size_t lastCharacterBytes(const std::string& text, size_t end)
 {
     size_t start = end - 1;
@@ -26,13 +24,13 @@ size_t lastCharacterBytes(const std::string& text, size_t end)
         --start;
     }
     const auto lead = static_cast<uint8_t>(text[start]);
-    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const size_t length = (lead & 0xF8) == 0xF0 ? 4 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xE0) == 0xC0 ? 2 : 1;
     return end - start == length ? length : 1;
 }
 
 }  // namespace
 
-std::string bmpNameFor(const std::string& rawPath)
+std::string bmpNameFor(const std::string& rawPath, bool utf8)
 {
     constexpr size_t kReplaced = 3;
     size_t kept = rawPath.size();
@@ -40,7 +38,7 @@ std::string bmpNameFor(const std::string& rawPath)
         if (kept == 0) {
             return {};
         }
-        kept -= lastCharacterBytes(rawPath, kept);
+        kept -= utf8 ? lastCharacterBytes(rawPath, kept) : 1;
     }
     return rawPath.substr(0, kept) + "bmp";
 }
