@@ -215,10 +215,13 @@ bool isTerminal(std::FILE* stream)
 Utf8Console::Utf8Console()
 {
 #if defined(_WIN32)
-    // Windows' console joins a character whose bytes arrive in separate writes,
-    // as the C runtime's unbuffered console streams send them.
+    // Without the manifest's code page (Windows older than 10 version 1903)
+    // names are in the ANSI code page, and the console is left as it is.
+    // Unbuffered stderr reaches the console a few bytes at a time; in UTF-8 it
+    // joins a character's bytes across writes.
     DWORD mode = 0;
-    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
+    if (GetACP() == CP_UTF8 &&
+        (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode))) {
         previousCodePage_ = GetConsoleOutputCP();
         SetConsoleOutputCP(CP_UTF8);
     }
