@@ -26,15 +26,18 @@ namespace {
 TEST(Utf8Names, ConvertInPlaceAndWithOutputAndPrintWhole)
 {
     TempDir dir;
+    const auto converted = [](const std::string& from, const std::string& to) {
+        return ConverterRun{0, from + " -> " + to + " 6x2\n", ""};
+    };
     for (const auto& [folder, name, output] : {std::tuple{"照片", "测试_12x4_RGGB", "出力"},
                                                {"カメラ", "ρόδι_12x4_GRBG", "Ωμέγα"},
                                                {"📁 été à Noël", "📷_12x4_GBRG", "café"}}) {
         const std::string input = folder + std::string("/") + name, named = folder + std::string("/") + output;
         std::filesystem::create_directory(std::filesystem::u8path(dir.file(folder)));
         const std::vector<uint8_t> picture = writeDump(dir.file(input + ".raw"), 12, 4, input.substr(input.size() - 4));
-        EXPECT_EQ(runConverter({input + ".raw"}, dir.path()), (ConverterRun{0, input + ".raw -> " + input + ".bmp 6x2\n", ""}));
+        EXPECT_EQ(runConverter({input + ".raw"}, dir.path()), converted(input + ".raw", input + ".bmp"));
         EXPECT_EQ(runConverter({"--output", named + ".bmp", input + ".raw"}, dir.path()),
-                  (ConverterRun{0, input + ".raw -> " + named + ".bmp 6x2\n", ""}));
+                  converted(input + ".raw", named + ".bmp"));
         EXPECT_TRUE(readFile(dir.file(input + ".bmp")) == picture && readFile(dir.file(named + ".bmp")) == picture);
     }
     EXPECT_EQ(runConverter({"缺失_12x4_RGGB.raw"}, dir.path()),
