@@ -63,7 +63,9 @@ void onView(HWND hwnd)
 void onSave()
 {
     const std::string rawPath = szFile;
-    const std::string bmpPath = bmpNameFor(rawPath);
+    // The manifest makes names UTF-8 from Windows 10 version 1903 on; older
+    // systems ignore it and give the ANSI code page's bytes.
+    const std::string bmpPath = bmpNameFor(rawPath, GetACP() == CP_UTF8);
     if (!bmpPath.empty() && !nameEndsInBmp(rawPath)) {
         // No message either way; the core writes the picture at its own size
         // and leaves an older BMP intact when writing fails.

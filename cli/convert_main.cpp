@@ -170,6 +170,7 @@ bool convertInput(const Arguments& args, size_t i, const std::vector<FileIdentit
 
 int main(int argc, char** argv)
 {
+    const Utf8Console console;
     const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
     const Arguments args = parseArguments(words);
     switch (args.command) {

@@ -213,3 +213,31 @@ bool isTerminal(std::FILE* stream)
     return isatty(fileno(stream)) != 0;
 #endif
 }
+
+Utf8Console::Utf8Console()
+{
+#if defined(_WIN32)
+    // Without the manifest's code page (Windows older than 10 version 1903)
+    // names are in the ANSI code page, and the console is left as it is.
+    // Unbuffered stderr reaches the console a few bytes at a time; in UTF-8 it
+    // joins a character's bytes across writes.
+    DWORD mode = 0;
+    if (GetACP() == CP_UTF8 &&
+        (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode))) {
+        previousCodePage_ = GetConsoleOutputCP();
+        SetConsoleOutputCP(CP_UTF8);
+    }
+#endif
+}
+
+Utf8Console::~Utf8Console()
+{
+#if defined(_WIN32)
+    if (previousCodePage_ != 0) {
+        // What is still buffered was written for UTF-8.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        SetConsoleOutputCP(previousCodePage_);
+    }
+#endif
+}

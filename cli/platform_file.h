@@ -4,6 +4,7 @@
 // - Reading an input file by position, from several threads at once.
 // - Telling whether two names reach the same file, so that no raw file is ever
 //   overwritten by a picture.
+// - Showing UTF-8 names on a Windows console.
 #pragma once
 
 #include <cstddef>
@@ -38,9 +39,9 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens `path` for reading (a narrow name, in the system's code page on
-    // Windows, as the window opens it). False with the system's words in
-    // `reason`; a folder is refused here, not when read.
+    // Opens `path` for reading (a narrow name, on Windows in the process's code
+    // page, UTF-8 through the manifest, as the window opens it). False with the
+    // system's words in `reason`; a folder is refused here, not when read.
     bool open(const char* path, std::string* reason);
 
     // Regular files can be read at any position and their size is known;
@@ -71,3 +72,19 @@ private:
 
 // Whether the stream is a terminal, where a progress line may be redrawn.
 bool isTerminal(std::FILE* stream);
+
+// While it lives, a Windows console that stdout or stderr reaches shows what
+// they print as UTF-8 when that is the process's code page (the manifest's,
+// from Windows 10 version 1903 on); the console's own code page comes back at
+// the end. Pipes and files get the same bytes either way, and POSIX terminals
+// take them as they are.
+class Utf8Console {
+public:
+    Utf8Console();
+    ~Utf8Console();
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    [[maybe_unused]] unsigned previousCodePage_ = 0;  // 0: no console was changed (always on POSIX)
+};

@@ -46,6 +46,13 @@ if(WIN32)
     pixmora_version_resource(Pixmora "Pixmora raw dump viewer")
     pixmora_version_resource(pixmora-convert "Pixmora raw dump converter")
 
+    # The manifest that makes UTF-8 the process's code page (packaging/utf8.rc),
+    # one object linked into each executable that opens files by name; the
+    # window's and the converter's tests link it too, to run as they do.
+    add_library(pixmora_utf8_manifest OBJECT ${PIXMORA_PACKAGING_DIR}/utf8.rc)
+    target_link_libraries(Pixmora PRIVATE pixmora_utf8_manifest)
+    target_link_libraries(pixmora-convert PRIVATE pixmora_utf8_manifest)
+
     # Written by scripts/package.sh (and scripts/run.sh) before CPack runs.
     set(PIXMORA_SAMPLE_CHART ${PROJECT_BINARY_DIR}/samples/chart-1000x600-RGGB.raw)
     # A .txt opens in Notepad from the Start menu; the text is the Markdown as is.

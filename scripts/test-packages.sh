@@ -85,6 +85,8 @@ version_resource() {
         "$(printf '%s\n%s\n%s' "$version" "$version" "$(basename "$1")")"
 }
 
+utf8_manifest() { grep -aqF '>UTF-8</activeCodePage>' "$1"; }
+
 # Converts the chart beside the converter, in its own folder, as a user would.
 converts_in_place() {
     (cd "$1" && wine ./pixmora-convert.exe --quiet "$chart.raw") && cmp "$1/$chart.bmp" "$work/windows.bmp"
@@ -169,6 +171,7 @@ windows_checks() {
         check "$exe imports system DLLs only" imports_system_dlls_only "$top/$exe"
         check "$exe is stripped" stripped "$top/$exe"
         check "$exe carries version $version in its file properties" version_resource "$top/$exe"
+        check "$exe runs in UTF-8 (its manifest's active code page)" utf8_manifest "$top/$exe"
     done
     check "README.txt is the README" cmp "$top/README.txt" README.md
     check "LICENSE.txt is the MIT licence of LICENSE" cmp "$top/LICENSE.txt" LICENSE

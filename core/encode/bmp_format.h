@@ -13,9 +13,12 @@
 constexpr int kBmpHeaderBytes = 54;
 
 // Where a raw file's BMP goes: its path with the last three characters replaced
-// by "bmp" (frame.raw gives frame.bmp, in the same folder). Empty for a path of
-// fewer than three characters, which gives no name.
-std::string bmpNameFor(const std::string& rawPath);
+// by "bmp" (frame.raw gives frame.bmp, in the same folder). With `utf8` a
+// character is a whole UTF-8 one, so "shot.日本" gives "shotbmp", a valid name;
+// without, as the window counts in a code page other than UTF-8 (Windows older
+// than 10 version 1903 ignores the manifest), a byte. Empty for a path of fewer
+// than three characters, which gives no name.
+std::string bmpNameFor(const std::string& rawPath, bool utf8);
 
 // The 54 header bytes for a picture. False when its file size would not fit the
 // header's 32-bit field.

@@ -152,20 +152,23 @@ protected:
         SendMessageA(hBayerTypeCombo, CB_SETCURSEL, static_cast<WPARAM>(patternIndex), 0);
     }
 
-    // WM_DROPFILES with a real drop handle holding the names, which the window
-    // releases with DragFinish.
+    // WM_DROPFILES with a real drop handle holding the names in UTF-16, as
+    // Explorer gives them, which the window releases with DragFinish.
     void drop(const std::vector<std::string>& names)
     {
-        std::string list;  // each name with its zero, then an empty name
+        std::wstring list;  // each name with its zero, then an empty name
         for (const std::string& name : names) {
-            list += name + '\0';
+            std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, nullptr, 0)), L'\0');
+            MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+            list += wide;
         }
-        list += '\0';
-        HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+        list += L'\0';
+        const size_t bytes = list.size() * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
         auto* block = static_cast<DROPFILES*>(GlobalLock(memory));
         block->pFiles = sizeof(DROPFILES);
-        block->fWide = FALSE;
-        std::memcpy(block + 1, list.data(), list.size());
+        block->fWide = TRUE;
+        std::memcpy(block + 1, list.data(), bytes);
         GlobalUnlock(memory);
         SendMessageA(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
     }
@@ -397,20 +400,32 @@ TEST_F(WindowTest, SaveThatMustNotWriteLeavesTheFolderAsItWas)
     EXPECT_TRUE(dir_.contents() == before);
 }
 
-// Save writes beside the raw file, here under a name in the code page.
-TEST_F(WindowTest, CodePageNameIsLoadedAndSavedBesideItself)
+// Chosen with Browser or dropped, a dump in a folder named in another script
+// loads, and Save writes its BMP beside it with the name's last three
+// characters, not bytes, replaced.
+TEST_F(WindowTest, NamesInAnyScriptAreViewedAndSavedBesideThemselves)
 {
-    const std::wstring stem = L"Caf\u00e9 na\u00efve \u00e0 l'\u00e9t\u00e9";
-    char narrow[MAX_PATH] = {};
-    BOOL lost = FALSE;
-    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, stem.c_str(), -1, narrow, sizeof narrow, nullptr, &lost), 0);
-    ASSERT_FALSE(lost) << "code page " << GetACP() << " lacks the letters";
-    const RawFrame frame = randomFrame(kChartWidth, kChartHeight, 2);
-    loadChart(std::string(narrow) + ".raw", packFrame(frame));
-    // The file must exist under the wide name, or the name was never in the code page.
-    ASSERT_TRUE(fs::exists(fs::path(dir_.path()) / (stem + L".raw")));
-    click(hSaveButton);
-    EXPECT_TRUE(readFile(windowsPath(dir_.file(std::string(narrow) + ".bmp"))) == expectedBmp(frame, "RGGB"));
+    ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8)) << "no UTF-8 manifest";
+    const std::string folder = windowsPath(dir_.file("写真 Φωτογραφίες"));
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    uint32_t seed = 4;  // a picture of each file's own, so that a failed load shows
+    for (const auto& [raw, bmp, browse] : {std::tuple{"测试_café.raw", "测试_café.bmp", true},
+                                           {"カメラ λήψη", "カメラ λbmp", false}, {"📷.r📷w", "📷.bmp", true}}) {
+        const std::string path = folder + "\\" + raw;
+        const RawFrame frame = randomFrame(kChartWidth, kChartHeight, ++seed);
+        writeFile(path, packFrame(frame));
+        setSettings("1000", "600", kRggb);
+        if (browse) {
+            dialogChoice = path;
+            click(hSelectButton);
+            click(hViewButton);
+        } else {
+            drop({path});
+        }
+        EXPECT_EQ(textOf(hFilePathEdit), path);
+        click(hSaveButton);
+        EXPECT_TRUE(readFile(folder + "\\" + bmp) == expectedBmp(frame, "RGGB")) << bmp;
+    }
 }
 
 // A long run of Views and paints must not leak.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "encode/bmp_format.h"
@@ -64,12 +65,23 @@ protected:
 };
 
 // Save names the BMP by the raw path's last three characters, whatever they
-// are; a path too short for that gives no name.
+// are: whole UTF-8 ones in UTF-8, else bytes; a path too short for that gives
+// no name.
 TEST_F(WindowPictureTest, NamesTheBmpByTheLastThreeCharacters)
 {
-    for (const auto& [raw, bmp] : {std::pair{"chart.raw", "chart.bmp"}, {"a.b\\shot.RAW", "a.b\\shot.bmp"},
-                                   {"dump10", "dumbmp"}, {"abc", "bmp"}, {"ab", ""}}) {
-        EXPECT_EQ(bmpNameFor(raw), bmp) << raw;
+    for (const bool utf8 : {false, true}) {
+        for (const auto& [raw, bmp] : {std::pair{"chart.raw", "chart.bmp"}, {"a.b\\shot.RAW", "a.b\\shot.bmp"},
+                                       {"dump10", "dumbmp"}, {"abc", "bmp"}, {"ab", ""}, {"r\xE9sum\xE9", "r\xE9sbmp"},
+                                       {"x\xB0\xB0\xB0", "xbmp"}, {"a\xF8\x80\x80\x80", "a\xF8" "bmp"}}) {
+            EXPECT_EQ(bmpNameFor(raw, utf8), bmp) << raw << utf8;
+        }
+    }
+    // The name, then its BMP name counted in UTF-8 characters and in bytes.
+    for (const auto& [raw, characters, bytes] :
+         {std::tuple{"shot.日本", "shotbmp", "shot.日bmp"}, {"λήψη", "λbmp", "λή\xCF" "bmp"}, {"λήψ", "bmp", "λ\xCE" "bmp"},
+          {"📷.r📷w", "📷.bmp", "📷.r\xF0\x9F" "bmp"}, {"📷📷", "", "📷\xF0" "bmp"}}) {
+        EXPECT_EQ(bmpNameFor(raw, true), characters) << raw;
+        EXPECT_EQ(bmpNameFor(raw, false), bytes) << raw;
     }
 }
 
