@@ -29,6 +29,7 @@
 #include "encode/dng_writer.h"
 #include "picture/picture_rows.h"
 #include "encode/png_writer.h"
+#include "platform/vector_paths.h"
 
 namespace {
 
@@ -206,6 +207,32 @@ void BM_Dng(benchmark::State& state)
     state.counters["MB"] = static_cast<double>(layout.fileBytes) / 1e6;
 }
 
+// The BMP's cell picture, one thread, through the shifts (argument 0), --black
+// 64 (1), --wb 2,1,1.5 (2) or --gamma srgb (3), on the vector paths (second
+// argument 1) or the scalar ones (0): as many pixels as the frame's,
+// from the first two sample rows over and over, which stay in cache as a
+// converter's freshly unpacked rows do.
+void BM_DevelopCells(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const DevelopSettings settings[] = {{kBits, 0, {1, 1, 1}, false}, {kBits, 64, {1, 1, 1}, false},
+                                        {kBits, 0, {2, 1, 1.5}, false}, {kBits, 0, {1, 1, 1}, true}};
+    DevelopTables tables;
+    buildDevelopTables(settings[state.range(0)], 8, &tables);
+    const int32_t rowBytes = 3 * cellPictureWidth(f.frame);
+    constexpr int32_t kRows = 16;  // a converter's band of output rows, about 180 KB
+    std::vector<uint8_t> picture(static_cast<size_t>(kRows) * static_cast<size_t>(rowBytes));
+    setVectorPathsEnabled(state.range(1) != 0);
+    for (auto _ : state) {
+        for (int32_t row = 0; row < cellPictureHeight(f.frame); ++row) {
+            developCellRows(f.frame, f.band(0, 2), tables, 0, 1, 1, PixelFormat::kBgr8,
+                            &picture[static_cast<size_t>(row % kRows * rowBytes)], rowBytes);
+        }
+        benchmark::DoNotOptimize(picture.data());
+    }
+    setVectorPathsEnabled(true);
+}
+
 // The first pass `--wb auto` needs, over the whole frame.
 void BM_GreyWorldSums(benchmark::State& state)
 {
@@ -254,6 +281,7 @@ BENCHMARK(BM_Cp)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Png8Cells)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Png16Cells)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Png8Demosaic)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DevelopCells)->ArgsProduct({{0, 1, 2, 3}, {1, 0}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Dng)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GreyWorldSums)->Unit(benchmark::kMillisecond)->UseRealTime();
 
