@@ -1,7 +1,8 @@
 #include "cli/arguments.h"
 
-#include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 
 #include "cli/output_names.h"
 #include "raw/cell_layout.h"
@@ -11,83 +12,26 @@
 
 namespace {
 
-// The message quotes the offending argument, which may hold any byte: control
-// characters become '?' so the reason stays on the one line scripts read.
-Arguments usageError(std::string message)
-{
-    for (char& c : message) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
-        }
-    }
-    Arguments a;
-    a.command = Command::UsageError;
-    a.error = std::move(message);
-    return a;
-}
-
-std::string rangeText(int64_t low, int64_t high)
-{
-    return std::to_string(low) + " to " + std::to_string(high);
-}
-
-// A whole number option within [low, high], or the usage error's words.
-bool takeNumber(const std::string& name, const std::string& value, int64_t low, int64_t high,
-                int64_t* out, std::string* error)
-{
-    if (!readDecimalInRange(value, low, high, out)) {
-        *error = name + " '" + value + "' is not a whole number from " + rangeText(low, high);
-        return false;
-    }
-    return true;
-}
-
 // Largest white balance gain: a colour a hundred times too dark is no longer
 // a matter of balance.
-constexpr double kMaxGain = 100.0;
+constexpr int kMaxGain = 100;
 
-// A gain: digits with an optional fraction ("2", "1.75", ".5"), above 0.
-bool parseGain(const std::string& text, double* gain)
+// The most bits a sample of any layout holds: the widest white level.
+constexpr int32_t widestSampleBits()
 {
-    size_t digits = 0;
-    size_t dots = 0;
-    for (char c : text) {
-        digits += c >= '0' && c <= '9' ? 1 : 0;
-        dots += c == '.' ? 1 : 0;
+    int32_t bits = 0;
+    for (const RawLayoutInfo& info : kRawLayouts) {
+        bits = info.sampleBits > bits ? info.sampleBits : bits;
     }
-    if (digits == 0 || dots > 1 || digits + dots != text.size()) {
-        return false;
-    }
-    *gain = std::strtod(text.c_str(), nullptr);
-    return *gain > 0 && *gain <= kMaxGain;
+    return bits;
 }
 
-// "R,G,B" gains or "auto".
-bool takeBalance(const std::string& value, Look* look)
-{
-    if (value == "auto") {
-        look->balance = Balance::Auto;
-        return true;
-    }
-    size_t start = 0;
-    for (int c = 0; c < 3; ++c) {
-        const size_t comma = value.find(',', start);
-        const bool lastPart = c == 2;
-        if (lastPart != (comma == std::string::npos) ||
-            !parseGain(value.substr(start, lastPart ? std::string::npos : comma - start), &look->gains[c])) {
-            return false;
-        }
-        start = comma + 1;
-    }
-    look->balance = Balance::Gains;
-    return true;
-}
+const std::pair<const char*, OutputType> kTypeNames[] = {
+    {"bmp", OutputType::Bmp}, {"png", OutputType::Png}, {"png16", OutputType::Png16}, {"dng", OutputType::Dng}};
 
 bool typeByName(const std::string& name, OutputType* type)
 {
-    const std::pair<const char*, OutputType> names[] = {
-        {"bmp", OutputType::Bmp}, {"png", OutputType::Png}, {"png16", OutputType::Png16}, {"dng", OutputType::Dng}};
-    for (const auto& [text, t] : names) {
+    for (const auto& [text, t] : kTypeNames) {
         if (name == text) {
             *type = t;
             return true;
@@ -110,107 +54,274 @@ bool typeByExtension(const std::string& output, OutputType* type)
     return extension != "png16" && typeByName(extension, type);
 }
 
-// Stores one output option's value; false with the usage error's words.
-bool takeLookValue(Arguments& a, const std::string& name, const std::string& value, std::string* error)
+// A gain: digits with an optional fraction ("2", "1.75", ".5"), above 0.
+bool parseGain(const std::string& text, double* gain)
 {
-    int64_t n = 0;
-    if (name == "--black") {
-        if (!takeNumber(name, value, 0, 65534, &n, error)) {
-            return false;
-        }
-        a.look.black = n;
-    } else if (name == "--wb") {
-        if (!takeBalance(value, &a.look)) {
-            *error = "--wb '" + value + "' is neither auto nor three gains R,G,B above 0 and up to 100";
-            return false;
-        }
-    } else if (name == "--gamma") {
-        if (value != "srgb" && value != "linear") {
-            *error = "--gamma '" + value + "' is neither srgb nor linear";
-            return false;
-        }
-        a.look.srgb = value == "srgb";
+    size_t digits = 0;
+    size_t dots = 0;
+    for (char c : text) {
+        digits += c >= '0' && c <= '9' ? 1 : 0;
+        dots += c == '.' ? 1 : 0;
     }
-    return true;
+    if (digits == 0 || dots > 1 || digits + dots != text.size()) {
+        return false;
+    }
+    *gain = std::strtod(text.c_str(), nullptr);
+    return *gain > 0 && *gain <= kMaxGain;
 }
 
-// Stores one option's value; false with the usage error's words.
-bool takeValue(Arguments& a, const std::string& name, const std::string& value, std::string* error)
+// "R,G,B" gains or "auto".
+bool takeBalance(const std::string& value, Development* development)
 {
-    int64_t n = 0;
-    if (name == "--black" || name == "--wb" || name == "--gamma") {
-        return takeLookValue(a, name, value, error);
-    }
-    if (name == "--type") {
-        if (!typeByName(value, &a.type)) {
-            *error = "--type '" + value + "' is not one of bmp, png, png16, dng";
-            return false;
-        }
+    if (value == "auto") {
+        development->balance = Balance::Auto;
         return true;
     }
-    if (name == "--width" || name == "--height") {
-        const bool width = name == "--width";
-        if (!takeNumber(name, value, width ? kMinWidth : kMinHeight, width ? kMaxWidth : kMaxHeight, &n, error)) {
+    size_t start = 0;
+    for (int c = 0; c < 3; ++c) {
+        const size_t comma = value.find(',', start);
+        const bool lastPart = c == 2;
+        if (lastPart != (comma == std::string::npos) ||
+            !parseGain(value.substr(start, lastPart ? std::string::npos : comma - start), &development->gains[c])) {
             return false;
         }
-        (width ? a.width : a.height) = static_cast<int32_t>(n);
-    } else if (name == "--pattern") {
-        a.pattern = patternByName(value);
-        if (a.pattern == 0) {
-            *error = "--pattern '" + value + "' is not one of RGGB, GRBG, BGGR, GBRG";
-            return false;
-        }
-    } else if (name == "--layout") {
-        a.layout = layoutByName(value);
-        if (!a.layout) {
-            *error = "--layout '" + value + "' is not one of qcom10, mipi10, mipi12, mipi14, plain10, "
-                     "plain12, plain14, plain16, raw8";
-            return false;
-        }
-    } else if (name == "--stride") {
-        if (!takeNumber(name, value, 1, kMaxRowStride, &n, error)) {
-            return false;
-        }
-        a.stride = n;
-    } else if (name == "--offset") {
-        if (!takeNumber(name, value, 0, kMaxFrameOffset, &n, error)) {
-            return false;
-        }
-        a.offset = n;
-    } else if (name == "--scanlines") {
-        if (!takeNumber(name, value, kMinHeight, kMaxScanlines, &n, error)) {
-            return false;
-        }
-        a.scanlines = n;
-    } else if (name == "--frame") {
-        if (value == "all") {
-            a.frame = FrameChoice{true, 0};
-        } else if (takeNumber(name, value, 0, kMaxFrameIndex - 1, &n, error)) {
-            a.frame = FrameChoice{false, n};
-        } else {
-            *error = "--frame '" + value + "' is neither all nor a whole number from " +
-                     rangeText(0, kMaxFrameIndex - 1);
-            return false;
-        }
-    } else {  // --output
-        if (value.empty()) {
-            *error = "--output needs a file name";
-            return false;
-        }
-        a.output = value;
+        start = comma + 1;
     }
+    development->balance = Balance::Gains;
     return true;
 }
 
-bool isValueOption(const std::string& name)
+// One parse: the arguments so far and what the options alone do not say.
+struct ParseState {
+    Arguments a;
+    bool optionsEnded = false;
+    bool preview = false;  // what --wb and --gamma do not say themselves
+    bool typeGiven = false;
+    bool balanceGiven = false;
+    bool gammaGiven = false;
+};
+
+// What follows an option.
+enum class ValueKind {
+    None,    // nothing: a flag
+    Number,  // a whole number within its setting's range
+    Word,    // a word the option's own rule reads
+    Text,    // any text but an empty one
+};
+
+enum class Section { Input, Output, Other };
+
+// One option: how it is written, what value it takes, its --help entry and
+// where its value goes. Texts may hold tokens (see expanded) for what comes
+// from the core's tables and the settings' ranges.
+struct OptionSpec {
+    const char* name;       // "--width"
+    const char* shortName;  // "-q", or nullptr
+    const char* valueName;  // "W" in --help; nullptr for a flag
+    ValueKind kind;
+    std::optional<Setting> setting;  // whose range a number lies in
+    Section section;
+    const char* help;     // --help's lines, '\n' between them
+    const char* refusal;  // a usage error's words after the option and its value
+    // Stores a value the kind accepts, the number for ValueKind::Number;
+    // false when the option's own rule refuses it.
+    bool (*take)(ParseState& state, const std::string& value, int64_t number);
+};
+
+constexpr const char* kNumberRefusal = "is not a whole number from {range}";
+
+const OptionSpec kOptions[] = {
+    {"--width", nullptr, "W", ValueKind::Number, Setting::Width, Section::Input,
+     "raw width in samples, {range} (from 2 but for qcom10)", kNumberRefusal,
+     [](ParseState& s, const std::string&, int64_t n) { s.a.width = static_cast<int32_t>(n); return true; }},
+    {"--height", nullptr, "H", ValueKind::Number, Setting::Height, Section::Input, "raw height in rows, {range}",
+     kNumberRefusal,
+     [](ParseState& s, const std::string&, int64_t n) { s.a.height = static_cast<int32_t>(n); return true; }},
+    {"--pattern", nullptr, "P", ValueKind::Word, std::nullopt, Section::Input, "Bayer pattern: {patterns or}",
+     "is not one of {patterns}",
+     [](ParseState& s, const std::string& value, int64_t) { return (s.a.pattern = patternByName(value)) != 0; }},
+    {"--layout", nullptr, "NAME", ValueKind::Word, std::nullopt, Section::Input,
+     "how samples are packed (default {default layout}):{layout table}", "is not one of {layouts}",
+     [](ParseState& s, const std::string& value, int64_t) { return (s.a.layout = layoutByName(value)).has_value(); }},
+    {"--stride", nullptr, "BYTES", ValueKind::Number, Setting::Stride, Section::Input,
+     "from one row's start to the next (default: the row's bytes)", kNumberRefusal,
+     [](ParseState& s, const std::string&, int64_t n) { s.a.stride = n; return true; }},
+    {"--offset", nullptr, "BYTES", ValueKind::Number, Setting::Offset, Section::Input,
+     "header bytes before the first frame (default 0)", kNumberRefusal,
+     [](ParseState& s, const std::string&, int64_t n) { s.a.offset = n; return true; }},
+    {"--scanlines", nullptr, "ROWS", ValueKind::Number, Setting::Scanlines, Section::Input,
+     "rows from one frame's start to the next (default: height)", kNumberRefusal,
+     [](ParseState& s, const std::string&, int64_t n) { s.a.scanlines = n; return true; }},
+    {"--frame", nullptr, "K|all", ValueKind::Word, Setting::Frame, Section::Input,
+     "convert frame K (from 0; default 0), or every frame, each\n"
+     "to its own file with -0000, -0001, ... before the extension",
+     "is neither all nor a whole number from {range}",
+     [](ParseState& s, const std::string& value, int64_t) {
+         const ValueRange range = settingRange(Setting::Frame, {});
+         int64_t index = 0;
+         if (value != "all" && !readDecimalInRange(value, range.low, range.high, &index)) {
+             return false;
+         }
+         s.a.frame = FrameChoice{value == "all", index};
+         return true;
+     }},
+    {"--type", nullptr, "T", ValueKind::Word, std::nullopt, Section::Output,
+     "bmp, png (8-bit), png16 (every bit) or dng (the mosaic\n"
+     "itself, for raw developers); default: from --output's\n"
+     "extension, else bmp",
+     "is not one of {types}",
+     [](ParseState& s, const std::string& value, int64_t) { return s.typeGiven = typeByName(value, &s.a.type); }},
+    {"--output", nullptr, "FILE", ValueKind::Text, std::nullopt, Section::Output,
+     "the output's name (a single input only)", "needs a file name",
+     [](ParseState& s, const std::string& value, int64_t) { s.a.output = value; return true; }},
+    {"--full", nullptr, nullptr, ValueKind::None, std::nullopt, Section::Output,
+     "a pixel a sample (bilinear demosaic), not a pixel a cell", nullptr,
+     [](ParseState& s, const std::string&, int64_t) { return s.a.look.full = true; }},
+    {"--black", nullptr, "LEVEL", ValueKind::Number, Setting::Black, Section::Output,
+     "subtract LEVEL from every sample, keeping white white", kNumberRefusal,
+     [](ParseState& s, const std::string&, int64_t n) { s.a.look.black = n; return true; }},
+    {"--wb", nullptr, "R,G,B|auto", ValueKind::Word, std::nullopt, Section::Output,
+     "white balance gains, or grey world (DNG: AsShotNeutral)",
+     "is neither auto nor three gains R,G,B above 0 and up to {max gain}",
+     [](ParseState& s, const std::string& value, int64_t) {
+         return s.balanceGiven = takeBalance(value, &s.a.look);
+     }},
+    {"--gamma", nullptr, "srgb|linear", ValueKind::Word, std::nullopt, Section::Output,
+     "the sRGB transfer curve, or none (default)", "is neither srgb nor linear",
+     [](ParseState& s, const std::string& value, int64_t) {
+         s.a.look.srgb = value == "srgb";
+         return s.gammaGiven = value == "srgb" || value == "linear";
+     }},
+    {"--preview", nullptr, nullptr, ValueKind::None, std::nullopt, Section::Output,
+     "--wb auto --gamma srgb: the look a person expects", nullptr,
+     [](ParseState& s, const std::string&, int64_t) { return s.preview = true; }},
+    {"--dry-run", nullptr, nullptr, ValueKind::None, std::nullopt, Section::Other,
+     "print each input's settings and where they came from,\n"
+     "its frames and output name; write nothing",
+     nullptr, [](ParseState& s, const std::string&, int64_t) { return s.a.dryRun = true; }},
+    {"--quiet", "-q", nullptr, ValueKind::None, std::nullopt, Section::Other, "print nothing for converted files",
+     nullptr, [](ParseState& s, const std::string&, int64_t) { return s.a.quiet = true; }},
+    {"--help", "-h", nullptr, ValueKind::None, std::nullopt, Section::Other, "show this text and exit", nullptr,
+     [](ParseState& s, const std::string&, int64_t) { s.a.command = Command::Help; return true; }},
+    {"--version", "-V", nullptr, ValueKind::None, std::nullopt, Section::Other, "show the version and exit", nullptr,
+     [](ParseState& s, const std::string&, int64_t) { s.a.command = Command::Version; return true; }},
+    {"--", nullptr, nullptr, ValueKind::None, std::nullopt, Section::Other,
+     "treat every later argument as a file name", nullptr,
+     [](ParseState& s, const std::string&, int64_t) { return s.optionsEnded = true; }},
+};
+
+std::string rangeText(const ValueRange& range)
 {
-    for (const char* option : {"--width", "--height", "--pattern", "--output", "--layout", "--stride",
-                               "--offset", "--scanlines", "--frame", "--type", "--black", "--wb", "--gamma"}) {
-        if (name == option) {
-            return true;
+    return std::to_string(range.low) + " to " + std::to_string(range.high);
+}
+
+// How a layout packs its samples, as --help lists it.
+std::string packingText(const RawLayoutInfo& info)
+{
+    const std::string bits = std::to_string(info.sampleBits);
+    if (info.groupSamples > 1) {
+        const bool mipi = std::strncmp(info.name, "mipi", 4) == 0;
+        return bits + "-bit, " + std::to_string(info.groupSamples) + " samples in " +
+               std::to_string(info.groupBytes) + " bytes" + (mipi ? " (MIPI RAW" + bits + ")" : "");
+    }
+    return info.groupBytes == 1 ? std::string("one byte a sample")
+                                : "one little-endian " + std::to_string(8 * info.groupBytes) + "-bit word a sample";
+}
+
+// A line a layout, "  qcom10   10-bit, 6 samples in 8 bytes", each line
+// after a '\n'; layouts packed alike share one, their packing below it.
+std::string layoutTable()
+{
+    constexpr size_t kNameColumns = 9;
+    std::string table;
+    for (int32_t l = 0; l < kRawLayoutCount;) {
+        const std::string packing = packingText(kRawLayouts[l]);
+        std::string names = kRawLayouts[l].name;
+        for (++l; l < kRawLayoutCount && packingText(kRawLayouts[l]) == packing; ++l) {
+            names += std::string(", ") + kRawLayouts[l].name;
+        }
+        table += "\n  " + (names.size() < kNameColumns
+                               ? names + std::string(kNameColumns - names.size(), ' ')
+                               : names + "\n" + std::string(kNameColumns + 2, ' '));
+        table += packing;
+    }
+    return table;
+}
+
+// `text` with its tokens replaced: {range} by the range of `setting` before
+// any other setting is known, and the rest by the names of the tables.
+std::string expanded(std::string text, std::optional<Setting> setting)
+{
+    std::vector<std::string> types;
+    for (const auto& type : kTypeNames) {
+        types.emplace_back(type.first);
+    }
+    const std::pair<const char*, std::string> tokens[] = {
+        {"{range}", setting ? rangeText(settingRange(*setting, {})) : std::string()},
+        {"{patterns}", joinWords(patternNames(), ", ")},
+        {"{patterns or}", joinWords(patternNames(), " or ")},
+        {"{layouts}", joinWords(layoutNames(), ", ")},
+        {"{default layout}", layoutName(kDefaultLayout)},
+        {"{layout table}", layoutTable()},
+        {"{types}", joinWords(types, ", ")},
+        {"{max gain}", std::to_string(kMaxGain)},
+    };
+    for (const auto& [token, value] : tokens) {
+        for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size())) {
+            text.replace(at, std::strlen(token), value);
         }
     }
-    return false;
+    return text;
+}
+
+// The option an argument names: a flag by the whole argument, an option that
+// takes a value by what precedes any '='.
+const OptionSpec* optionNamed(const std::string& arg)
+{
+    const std::string name = arg.substr(0, arg.find('='));
+    for (const OptionSpec& option : kOptions) {
+        const bool named = option.kind == ValueKind::None
+                               ? arg == option.name || (option.shortName != nullptr && arg == option.shortName)
+                               : name == option.name;
+        if (named) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// Stores an option's value; false with the usage error's words.
+bool takeValue(ParseState& state, const OptionSpec& option, const std::string& value, std::string* error)
+{
+    int64_t number = 0;
+    bool taken = false;
+    if (option.kind == ValueKind::Number) {
+        const ValueRange range = settingRange(*option.setting, {});
+        taken = readDecimalInRange(value, range.low, range.high, &number) && option.take(state, value, number);
+    } else {
+        taken = (option.kind != ValueKind::Text || !value.empty()) && option.take(state, value, number);
+    }
+    if (!taken) {
+        const std::string words = expanded(option.refusal, option.setting);
+        *error = option.kind == ValueKind::Text ? std::string(option.name) + " " + words
+                                                : std::string(option.name) + " '" + value + "' " + words;
+    }
+    return taken;
+}
+
+// The message quotes the offending argument, which may hold any byte: control
+// characters become '?' so the reason stays on the one line scripts read.
+Arguments usageError(std::string message)
+{
+    for (char& c : message) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    Arguments a;
+    a.command = Command::UsageError;
+    a.error = std::move(message);
+    return a;
 }
 
 // What the options alone already rule out, before any name is read.
@@ -224,28 +335,31 @@ std::string conflictOf(const Arguments& a)
                " inputs were given";
     }
     if (a.layout && a.width != 0) {
-        const char* name = layoutName(*a.layout);
-        if (layoutPictureWidth(*a.layout, a.width) == 0) {
-            return "--width " + std::to_string(a.width) + " is too narrow for " + name +
-                   ", which needs at least 2 samples a row";
+        const std::string name = layoutName(*a.layout);
+        const ValueRange width = settingRange(Setting::Width, {a.layout});
+        if (!width.holds(a.width)) {
+            return "--width " + std::to_string(a.width) + " is too narrow for " + name + ", which needs at least " +
+                   std::to_string(width.low) + " samples a row";
         }
-        const int64_t least = minimumRowBytes(*a.layout, a.width);
-        if (a.stride && *a.stride < least) {
-            return "--stride " + std::to_string(*a.stride) + " is less than the " + std::to_string(least) +
+        const ValueRange stride = settingRange(Setting::Stride, {a.layout, a.width});
+        if (a.stride && !stride.holds(*a.stride)) {
+            return "--stride " + std::to_string(*a.stride) + " is less than the " + std::to_string(stride.low) +
                    " bytes a row of " + std::to_string(a.width) + " " + name + " samples needs";
         }
     }
-    if (a.scanlines && a.height != 0 && *a.scanlines < a.height) {
+    if (a.scanlines && !settingRange(Setting::Scanlines, {std::nullopt, 0, a.height}).holds(*a.scanlines)) {
         return "--scanlines " + std::to_string(*a.scanlines) + " is less than the height " +
                std::to_string(a.height);
     }
-    if (a.layout && a.look.black >= (int64_t{1} << layoutInfo(*a.layout).sampleBits) - 1) {
+    const ValueRange black = settingRange(Setting::Black, {a.layout});
+    if (a.layout && !black.holds(a.look.black)) {
         return "--black " + std::to_string(a.look.black) + " is not below " + layoutName(*a.layout) +
-               "'s white level " + std::to_string((int64_t{1} << layoutInfo(*a.layout).sampleBits) - 1);
+               "'s white level " + std::to_string(black.high + 1);
     }
-    if (a.width == 1 && (a.look.full || a.type == OutputType::Dng)) {
-        return std::string("--width 1 is too narrow for ") + (a.look.full ? "--full" : "a DNG") +
-               ", which needs at least 2 samples a row";
+    const ValueRange width = settingRange(Setting::Width, {std::nullopt, 0, 0, everySample(a.look, a.type)});
+    if (a.width != 0 && !width.holds(a.width)) {
+        return "--width " + std::to_string(a.width) + " is too narrow for " + (a.look.full ? "--full" : "a DNG") +
+               ", which needs at least " + std::to_string(width.low) + " samples a row";
     }
     if (a.type == OutputType::Dng && (a.look.full || a.look.srgb)) {
         return std::string(a.look.full ? "--full" : "--gamma srgb") +
@@ -258,65 +372,45 @@ std::string conflictOf(const Arguments& a)
 
 Arguments parseArguments(const std::vector<std::string>& args)
 {
-    Arguments a;
-    a.command = Command::Convert;
-    bool optionsEnded = false;
-    bool preview = false;  // what --wb and --gamma do not say themselves
-    bool typeGiven = false;
-    bool balanceGiven = false;
-    bool gammaGiven = false;
+    ParseState state;
+    state.a.command = Command::Convert;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            a.inputs.push_back(arg);  // a lone "-" is a file name too
+        if (state.optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            state.a.inputs.push_back(arg);  // a lone "-" is a file name too
             continue;
         }
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            a.command = Command::Help;
-            return a;
-        } else if (arg == "--version" || arg == "-V") {
-            a.command = Command::Version;
-            return a;
-        } else if (arg == "--quiet" || arg == "-q") {
-            a.quiet = true;
-        } else if (arg == "--dry-run") {
-            a.dryRun = true;
-        } else if (arg == "--full") {
-            a.look.full = true;
-        } else if (arg == "--preview") {
-            preview = true;
-        } else {
+        const OptionSpec* option = optionNamed(arg);
+        if (option == nullptr) {
+            return usageError("unknown option '" + arg + "'");
+        }
+        std::string value;
+        if (option->kind != ValueKind::None) {
             const size_t equals = arg.find('=');
-            const std::string name = arg.substr(0, equals);
-            if (!isValueOption(name)) {
-                return usageError("unknown option '" + arg + "'");
-            }
-            std::string value;
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                return usageError(name + " needs a value");
+                return usageError(std::string(option->name) + " needs a value");
             }
-            std::string error;
-            if (!takeValue(a, name, value, &error)) {
-                return usageError(error);
-            }
-            typeGiven = typeGiven || name == "--type";
-            balanceGiven = balanceGiven || name == "--wb";
-            gammaGiven = gammaGiven || name == "--gamma";
+        }
+        std::string error;
+        if (!takeValue(state, *option, value, &error)) {
+            return usageError(error);
+        }
+        if (state.a.command != Command::Convert) {
+            return state.a;  // --help or --version
         }
     }
-    if (preview && !balanceGiven) {
+    Arguments& a = state.a;
+    if (state.preview && !state.balanceGiven) {
         a.look.balance = Balance::Auto;
     }
-    if (preview && !gammaGiven) {
+    if (state.preview && !state.gammaGiven) {
         a.look.srgb = true;
     }
-    if (!typeGiven && !typeByExtension(a.output, &a.type)) {
+    if (!state.typeGiven && !typeByExtension(a.output, &a.type)) {
         a.type = OutputType::Bmp;
     }
     if (const std::string conflict = conflictOf(a); !conflict.empty()) {
@@ -337,50 +431,31 @@ const char* typeExtension(OutputType type)
 
 std::string usageText()
 {
-    return "Usage: pixmora-convert [OPTIONS] RAW [RAW...]\n"
-           "\n"
-           "Converts raw Bayer dumps into pictures: by default a 24-bit BMP of half the\n"
-           "width and height, one pixel per 2 x 2 cell, each sample's top 8 bits. Each\n"
-           "picture is written next to its input, the input's extension replaced by the\n"
-           "type's (frame.raw -> frame.bmp).\n"
-           "\n"
-           "Input:\n"
-           "  --width W        raw width in samples, 1 to 16384 (from 2 but for qcom10)\n"
-           "  --height H       raw height in rows, 2 to 16384\n"
-           "  --pattern P      Bayer pattern: RGGB, GRBG, BGGR or GBRG\n"
-           "  --layout NAME    how samples are packed (default qcom10):\n"
-           "                     qcom10   10-bit, 6 samples in 8 bytes\n"
-           "                     mipi10   10-bit, 4 samples in 5 bytes (MIPI RAW10)\n"
-           "                     mipi12   12-bit, 2 samples in 3 bytes (MIPI RAW12)\n"
-           "                     mipi14   14-bit, 4 samples in 7 bytes (MIPI RAW14)\n"
-           "                     plain10, plain12, plain14, plain16\n"
-           "                              one little-endian 16-bit word a sample\n"
-           "                     raw8     one byte a sample\n"
-           "  --stride BYTES   from one row's start to the next (default: the row's bytes)\n"
-           "  --offset BYTES   header bytes before the first frame (default 0)\n"
-           "  --scanlines ROWS rows from one frame's start to the next (default: height)\n"
-           "  --frame K|all    convert frame K (from 0; default 0), or every frame, each\n"
-           "                   to its own file with -0000, -0001, ... before the extension\n"
-           "\n"
-           "Output:\n"
-           "  --type T         bmp, png (8-bit), png16 (every bit) or dng (the mosaic\n"
-           "                   itself, for raw developers); default: from --output's\n"
-           "                   extension, else bmp\n"
-           "  --output FILE    the output's name (a single input only)\n"
-           "  --full           a pixel a sample (bilinear demosaic), not a pixel a cell\n"
-           "  --black LEVEL    subtract LEVEL from every sample, keeping white white\n"
-           "  --wb R,G,B|auto  white balance gains, or grey world (DNG: AsShotNeutral)\n"
-           "  --gamma srgb|linear\n"
-           "                   the sRGB transfer curve, or none (default)\n"
-           "  --preview        --wb auto --gamma srgb: the look a person expects\n"
-           "\n"
-           "Other:\n"
-           "  --dry-run        print each input's settings and where they came from,\n"
-           "                   its frames and output name; write nothing\n"
-           "  -q, --quiet      print nothing for converted files\n"
-           "  -h, --help       show this text and exit\n"
-           "  -V, --version    show the version and exit\n"
-           "  --               treat every later argument as a file name\n"
+    // Where every option's help starts; a longer option starts it on its own line.
+    constexpr size_t kHelpColumn = 19;
+    const char* const sectionNames[] = {"Input", "Output", "Other"};
+    std::string text =
+        "Usage: pixmora-convert [OPTIONS] RAW [RAW...]\n"
+        "\n"
+        "Converts raw Bayer dumps into pictures: by default a 24-bit BMP of half the\n"
+        "width and height, one pixel per 2 x 2 cell, each sample's top 8 bits. Each\n"
+        "picture is written next to its input, the input's extension replaced by the\n"
+        "type's (frame.raw -> frame.bmp).\n";
+    for (size_t i = 0; i < std::size(kOptions); ++i) {
+        const OptionSpec& option = kOptions[i];
+        if (i == 0 || option.section != kOptions[i - 1].section) {
+            text += std::string("\n") + sectionNames[static_cast<int>(option.section)] + ":\n";
+        }
+        std::string entry = std::string("  ") + (option.shortName ? std::string(option.shortName) + ", " : "") +
+                            option.name + (option.valueName ? std::string(" ") + option.valueName : "");
+        entry += entry.size() < kHelpColumn ? std::string(kHelpColumn - entry.size(), ' ')
+                                            : "\n" + std::string(kHelpColumn, ' ');
+        for (const char c : expanded(option.help, option.setting)) {
+            entry += c == '\n' ? "\n" + std::string(kHelpColumn, ' ') : std::string(1, c);
+        }
+        text += entry + "\n";
+    }
+    return text +
            "\n"
            "Without the options, each input's file name supplies them from whole tokens\n"
            "in any case: <W>x<H>, w[W], h[H], stride[S], scanline[R], a layout name\n"
@@ -391,4 +466,61 @@ std::string usageText()
            "\n"
            "Exit status: 0 all converted, 1 some input failed (the others are still\n"
            "converted), 2 usage error (nothing written).\n";
+}
+
+ValueRange settingRange(Setting setting, const KnownSettings& known)
+{
+    switch (setting) {
+    case Setting::Width: {
+        // A layout whose 1-sample row makes no picture needs a cell's 2.
+        const bool cell = known.everySample || (known.layout && layoutPictureWidth(*known.layout, 1) == 0);
+        return {cell ? 2 : kMinWidth, kMaxWidth};
+    }
+    case Setting::Height: return {kMinHeight, kMaxHeight};
+    case Setting::Stride: {
+        const bool rowKnown = known.layout && known.width > 0;
+        return {rowKnown ? minimumRowBytes(*known.layout, static_cast<int32_t>(known.width)) : 1, kMaxRowStride};
+    }
+    case Setting::Offset: return {0, kMaxFrameOffset};
+    case Setting::Scanlines: return {known.height > 0 ? known.height : kMinHeight, kMaxScanlines};
+    case Setting::Frame: return {0, kMaxFrameIndex - 1};
+    case Setting::Black: {
+        // Black must stay below white, or no sample is left to show.
+        const int32_t bits = known.layout ? layoutInfo(*known.layout).sampleBits : widestSampleBits();
+        return {0, (int64_t{1} << bits) - 2};
+    }
+    }
+    return {0, -1};
+}
+
+bool everySample(const Development& development, OutputType type)
+{
+    return development.full || type == OutputType::Dng;
+}
+
+std::string joinWords(const std::vector<std::string>& words, const char* last)
+{
+    std::string text;
+    for (size_t i = 0; i < words.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == words.size() ? last : ", ") + words[i];
+    }
+    return text;
+}
+
+std::vector<std::string> patternNames()
+{
+    std::vector<std::string> names;
+    for (int32_t pattern = 1; pattern <= kPatternCount; ++pattern) {
+        names.emplace_back(patternName(pattern));
+    }
+    return names;
+}
+
+std::vector<std::string> layoutNames()
+{
+    std::vector<std::string> names;
+    for (const RawLayoutInfo& info : kRawLayouts) {
+        names.emplace_back(info.name);
+    }
+    return names;
 }

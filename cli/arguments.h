@@ -1,5 +1,6 @@
 // The converter's command line, parsed without touching the file system, so
-// that a usage error is known before anything is written.
+// that a usage error is known before anything is written. Every option is one
+// row of the option table in arguments.cpp, which the parser and --help read.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,9 @@ constexpr int32_t kMaxWidth = 16384;
 constexpr int32_t kMinHeight = 2;  // one row pair, the smallest picture
 constexpr int32_t kMaxHeight = 16384;
 
+// The layout of a dump that neither an option nor its name gives: the window's.
+constexpr RawLayout kDefaultLayout = RawLayout::Qcom10;
+
 enum class Command { Convert, Help, Version, UsageError };
 
 // What each frame becomes.
@@ -26,8 +30,8 @@ const char* typeExtension(OutputType type);
 // How colours are balanced: not at all, by the given gains, or by grey world.
 enum class Balance { None, Gains, Auto };
 
-// What turns samples into the picture's values.
-struct Look {
+// How samples are developed into the picture's values.
+struct Development {
     bool full = false;        // W x H, demosaicked, instead of a pixel a cell
     int64_t black = 0;        // subtracted from every sample
     Balance balance = Balance::None;
@@ -56,7 +60,7 @@ struct Arguments {
     std::optional<FrameChoice> frame;
 
     OutputType type = OutputType::Bmp;  // --type, else --output's extension, else BMP
-    Look look;
+    Development look;     // --full, --black, --wb, --gamma and --preview
     std::string output;  // empty: derive from each input's path
     bool quiet = false;
     bool dryRun = false;
@@ -70,3 +74,37 @@ Arguments parseArguments(const std::vector<std::string>& args);
 
 // The --help text.
 std::string usageText();
+
+// The settings whose values must lie in a range.
+enum class Setting { Width, Height, Stride, Offset, Scanlines, Frame, Black };
+
+// The settings a range depends on, as far as they are known: an unknown one
+// (none, 0, false) leaves the range as wide as any value of it would.
+struct KnownSettings {
+    std::optional<RawLayout> layout;
+    int64_t width = 0;
+    int64_t height = 0;
+    bool everySample = false;  // a picture of every sample (everySample below)
+};
+
+struct ValueRange {
+    int64_t low;
+    int64_t high;
+
+    bool holds(int64_t value) const { return value >= low && value <= high; }
+};
+
+// The one check of each setting's range: options out of it are a usage error,
+// values read from a name out of it fail that input.
+ValueRange settingRange(Setting setting, const KnownSettings& known);
+
+// Whether a picture has a pixel for every sample (--full, DNG), which takes
+// a whole cell, 2 samples, a row.
+bool everySample(const Development& development, OutputType type);
+
+// "a, b and c": `words` joined by ", ", `last` before the last one.
+std::string joinWords(const std::vector<std::string>& words, const char* last);
+
+// The names of the core's patterns, RGGB first, and of its layouts, qcom10 first.
+std::vector<std::string> patternNames();
+std::vector<std::string> layoutNames();

@@ -13,26 +13,15 @@
 
 namespace {
 
-std::string joinAlternatives(const std::vector<std::string>& words)
-{
-    std::string text;
-    for (size_t i = 0; i < words.size(); ++i) {
-        if (i > 0) {
-            text += i + 1 == words.size() ? " and " : ", ";
-        }
-        text += words[i];
-    }
-    return text;
-}
-
 std::string dimensionText(int64_t width, int64_t height)
 {
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-// A setting from the option when given, else from the name when it gives one.
+// A setting from the option when given, else from the name when it gives one;
+// false when neither does.
 template <typename T>
-bool settle(bool optionGiven, T option, const NameValue& name, T* value, Source* from)
+bool optionElseName(bool optionGiven, T option, const NameValue& name, T* value, Source* from)
 {
     if (optionGiven) {
         *value = option;
@@ -49,25 +38,23 @@ bool settle(bool optionGiven, T option, const NameValue& name, T* value, Source*
 
 // Width and height from the options, else from the name; what is missing or
 // out of range goes to `problems`.
-void settleSize(const Arguments& args, const NameSettings& name, JobPlan* plan,
-                std::vector<std::string>* problems)
+void chooseSize(const Arguments& args, const NameSettings& name, JobPlan* plan, std::vector<std::string>* problems)
 {
     Job& job = plan->job;
     std::vector<std::string> missing;
     std::vector<std::string> options;
     int64_t width = 0;
     int64_t height = 0;
-    if (!settle<int64_t>(args.width != 0, args.width, name.width, &width, &job.widthFrom)) {
+    if (!optionElseName<int64_t>(args.width != 0, args.width, name.width, &width, &job.widthFrom)) {
         missing.push_back("width");
         options.push_back("--width");
     }
-    if (!settle<int64_t>(args.height != 0, args.height, name.height, &height, &job.heightFrom)) {
+    if (!optionElseName<int64_t>(args.height != 0, args.height, name.height, &height, &job.heightFrom)) {
         missing.push_back("height");
         options.push_back("--height");
     }
-    const std::string advice = "pass " + joinAlternatives(options);
     if (!missing.empty()) {
-        std::string words = joinAlternatives(missing) + " unknown: " + advice +
+        std::string words = joinWords(missing, " and ") + " unknown: pass " + joinWords(options, " and ") +
                             ", or name the file with one <W>x<H> token";
         if (name.width.distinct > 1 || name.height.distinct > 1) {
             words += " (its name gives more than one)";
@@ -76,15 +63,16 @@ void settleSize(const Arguments& args, const NameSettings& name, JobPlan* plan,
         plan->sizeUnknown = true;
         return;
     }
-    const int64_t leastWidth = job.frame.layout == RawLayout::Qcom10 ? kMinWidth : 2;
-    if (width < leastWidth || width > kMaxWidth || height < kMinHeight || height > kMaxHeight) {
+    const ValueRange widths = settingRange(Setting::Width, {job.frame.layout});
+    const ValueRange heights = settingRange(Setting::Height, {});
+    if (!widths.holds(width) || !heights.holds(height)) {
         const bool named = job.widthFrom == Source::Name || job.heightFrom == Source::Name;
+        const bool layoutNarrows = widths.low > settingRange(Setting::Width, {}).low;
         problems->push_back(std::string(named ? "the name's geometry " : "the geometry ") +
-                            dimensionText(width, height) + " is outside width " +
-                            std::to_string(leastWidth) + " to " + std::to_string(kMaxWidth) + ", height " +
-                            std::to_string(kMinHeight) + " to " + std::to_string(kMaxHeight) +
-                            (job.frame.layout == RawLayout::Qcom10 ? "" : std::string(" for ") +
-                                                                              layoutName(job.frame.layout)) +
+                            dimensionText(width, height) + " is outside width " + std::to_string(widths.low) +
+                            " to " + std::to_string(widths.high) + ", height " + std::to_string(heights.low) +
+                            " to " + std::to_string(heights.high) +
+                            (layoutNarrows ? std::string(" for ") + layoutName(job.frame.layout) : "") +
                             "; pass --width and --height");
         return;
     }
@@ -93,14 +81,13 @@ void settleSize(const Arguments& args, const NameSettings& name, JobPlan* plan,
 }
 
 // The pattern from the option, else from the name's pattern token.
-void settlePattern(const Arguments& args, const NameSettings& name, Job* job,
-                   std::vector<std::string>* problems)
+void choosePattern(const Arguments& args, const NameSettings& name, Job* job, std::vector<std::string>* problems)
 {
-    if (settle(args.pattern != 0, args.pattern, name.pattern, &job->pattern, &job->patternFrom)) {
+    if (optionElseName(args.pattern != 0, args.pattern, name.pattern, &job->pattern, &job->patternFrom)) {
         return;
     }
-    std::string words = "pattern unknown: pass --pattern, or name the file with one of RGGB, GRBG, "
-                        "BGGR, GBRG as a whole token";
+    std::string words = "pattern unknown: pass --pattern, or name the file with one of " +
+                        joinWords(patternNames(), ", ") + " as a whole token";
     if (name.pattern.distinct > 1) {
         words += " (its name gives more than one)";
     }
@@ -108,31 +95,48 @@ void settlePattern(const Arguments& args, const NameSettings& name, Job* job,
 }
 
 // Stride and scanlines from the options, else the name, else the tightest
-// packing; checked against the settled width and height.
-void settleRows(const Arguments& args, const NameSettings& name, Job* job,
-                std::vector<std::string>* problems)
+// packing; checked against the chosen width and height.
+void chooseRows(const Arguments& args, const NameSettings& name, Job* job, std::vector<std::string>* problems)
 {
     FrameGeometry& f = job->frame;
-    const int64_t least = minimumRowBytes(f.layout, f.width);
-    if (!settle(args.stride.has_value(), args.stride.value_or(0), name.stride, &f.stride, &job->strideFrom)) {
-        f.stride = least;
+    const ValueRange strides = settingRange(Setting::Stride, {f.layout, f.width});
+    const ValueRange scanlines = settingRange(Setting::Scanlines, {f.layout, f.width, f.height});
+    if (!optionElseName(args.stride.has_value(), args.stride.value_or(0), name.stride, &f.stride,
+                        &job->strideFrom)) {
+        f.stride = strides.low;
     }
-    if (!settle(args.scanlines.has_value(), args.scanlines.value_or(0), name.scanlines, &f.scanlines,
-                &job->scanlinesFrom)) {
-        f.scanlines = f.height;
+    if (!optionElseName(args.scanlines.has_value(), args.scanlines.value_or(0), name.scanlines, &f.scanlines,
+                        &job->scanlinesFrom)) {
+        f.scanlines = scanlines.low;
     }
     if (args.offset) {
         f.offset = *args.offset;
         job->offsetFrom = Source::Option;
     }
-    if (f.stride < least || f.stride > kMaxRowStride) {
-        problems->push_back("stride " + std::to_string(f.stride) + " is not from the " + std::to_string(least) +
-                            " bytes a row of " + std::to_string(f.width) + " " + layoutName(f.layout) +
-                            " samples needs to " + std::to_string(kMaxRowStride));
+    if (!strides.holds(f.stride)) {
+        problems->push_back("stride " + std::to_string(f.stride) + " is not from the " +
+                            std::to_string(strides.low) + " bytes a row of " + std::to_string(f.width) + " " +
+                            layoutName(f.layout) + " samples needs to " + std::to_string(strides.high));
     }
-    if (f.scanlines < f.height || f.scanlines > kMaxScanlines) {
+    if (!scanlines.holds(f.scanlines)) {
         problems->push_back("scanlines " + std::to_string(f.scanlines) + " is not from the height " +
-                            std::to_string(f.height) + " to " + std::to_string(kMaxScanlines));
+                            std::to_string(scanlines.low) + " to " + std::to_string(scanlines.high));
+    }
+}
+
+// What the development asks of the chosen layout and width.
+void checkDevelopment(const Job& job, std::vector<std::string>* problems)
+{
+    const ValueRange widths = settingRange(Setting::Width, {std::nullopt, 0, 0, everySample(job.look, job.type)});
+    if (job.frame.width != 0 && !widths.holds(job.frame.width)) {
+        problems->push_back("width " + std::to_string(job.frame.width) + " is too narrow for " +
+                            (job.look.full ? "--full" : "a DNG") + ", which needs at least " +
+                            std::to_string(widths.low) + " samples a row");
+    }
+    const ValueRange blacks = settingRange(Setting::Black, {job.frame.layout});
+    if (!blacks.holds(job.look.black)) {
+        problems->push_back("black level " + std::to_string(job.look.black) + " is not below " +
+                            layoutName(job.frame.layout) + "'s white level " + std::to_string(blacks.high + 1));
     }
 }
 
@@ -155,14 +159,14 @@ JobPlan planJob(const Arguments& args, const std::string& input)
     const NameSettings name = settingsFromName(input);
 
     std::vector<std::string> problems;
-    if (!settle(args.layout.has_value(), args.layout.value_or(RawLayout::Qcom10), name.layout,
-                &job.frame.layout, &job.layoutFrom)) {
-        job.frame.layout = RawLayout::Qcom10;
+    if (!optionElseName(args.layout.has_value(), args.layout.value_or(kDefaultLayout), name.layout,
+                        &job.frame.layout, &job.layoutFrom)) {
+        job.frame.layout = kDefaultLayout;
     }
-    settleSize(args, name, &plan, &problems);
-    settlePattern(args, name, &job, &problems);
+    chooseSize(args, name, &plan, &problems);
+    choosePattern(args, name, &job, &problems);
     if (problems.empty()) {
-        settleRows(args, name, &job, &problems);
+        chooseRows(args, name, &job, &problems);
     }
     if (args.frame) {
         job.frames = *args.frame;
@@ -170,17 +174,7 @@ JobPlan planJob(const Arguments& args, const std::string& input)
     }
     job.type = args.type;
     job.look = args.look;
-    // Only the half-size pictures of qcom10 take a single sample a row: they
-    // decode its whole first group.
-    if (job.frame.width == 1 && (job.look.full || job.type == OutputType::Dng)) {
-        problems.push_back(std::string("width 1 is too narrow for ") + (job.look.full ? "--full" : "a DNG") +
-                           ", which needs at least 2 samples a row");
-    }
-    const int64_t white = (int64_t{1} << layoutInfo(job.frame.layout).sampleBits) - 1;
-    if (job.look.black >= white) {
-        problems.push_back("black level " + std::to_string(job.look.black) + " is not below " +
-                           layoutName(job.frame.layout) + "'s white level " + std::to_string(white));
-    }
+    checkDevelopment(job, &problems);
     job.output = args.output.empty() ? withExtension(input, typeExtension(job.type)) : args.output;
 
     plan.ok = problems.empty();
@@ -263,17 +257,18 @@ bool readStream(InputFile& file, int64_t limit, std::vector<uint8_t>* bytes, std
     return true;
 }
 
-std::string shortText(const Job& job, int64_t has, int64_t k)
+// Why a file of `has` bytes cannot give frame `frameIndex`: the bytes it needs.
+std::string tooShortReason(const Job& job, int64_t has, int64_t frameIndex)
 {
     const FrameGeometry& f = job.frame;
     return "too short (has " + std::to_string(has) + " bytes; " + std::to_string(f.width) + " x " +
-           std::to_string(f.height) +
-           (f.layout == RawLayout::Qcom10 ? "" : std::string(" ") + layoutName(f.layout)) +
-           (k > 0 ? ", frame " + std::to_string(k) + "," : "") + " needs " + std::to_string(frameEnd(f, k)) + ")";
+           std::to_string(f.height) + (f.layout == kDefaultLayout ? "" : std::string(" ") + layoutName(f.layout)) +
+           (frameIndex > 0 ? ", frame " + std::to_string(frameIndex) + "," : "") + " needs " +
+           std::to_string(frameEnd(f, frameIndex)) + ")";
 }
 
-// Frame k to its own BMP.
-bool writeFrame(const Job& job, const PackedSource& source, int64_t k, const std::string& output,
+// One frame to its own file.
+bool writeFrame(const Job& job, const PackedSource& source, int64_t frameIndex, const std::string& output,
                 const std::vector<FileIdentity>& inputs, std::string* reason)
 {
     if (const auto target = fileIdentity(output.c_str())) {
@@ -292,8 +287,8 @@ bool writeFrame(const Job& job, const PackedSource& source, int64_t k, const std
     const CellLayout cell = cellLayoutFor(job.pattern);
     const bool written =
         needsSamples(job.type, job.look)
-            ? writePictureInBands(out, source, job.frame, k, cell, job.type, job.look, &why, &failed)
-            : writeBmpInBands(out, source, job.frame, k, cell, planBands(job.frame), &why, &failed);
+            ? writePictureInBands(out, source, job.frame, frameIndex, cell, job.type, job.look, &why, &failed)
+            : writeBmpInBands(out, source, job.frame, frameIndex, cell, planBands(job.frame), &why, &failed);
     if (!written) {
         switch (failed) {
         case BandFailure::Read: *reason = "cannot read (" + why + ")"; break;
@@ -328,7 +323,7 @@ JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
     }
     const int64_t held = framesHeld(job.frame, available);
     if (held <= first) {
-        return failure(r, shortText(job, available, first));
+        return failure(r, tooShortReason(job, available, first));
     }
     const int64_t last = job.frames.all ? held - 1 : first;
     if (file.seekable()) {
@@ -338,9 +333,9 @@ JobResult convert(const Job& job, const std::vector<FileIdentity>& inputs)
     const FileSource fromFile(file);
     const MemorySource fromMemory(whole.data());
     const PackedSource& source = file.seekable() ? static_cast<const PackedSource&>(fromFile) : fromMemory;
-    for (int64_t k = first; k <= last; ++k) {
-        const std::string output = job.frames.all ? frameOutputName(job.output, k) : job.output;
-        if (!writeFrame(job, source, k, output, inputs, &reason)) {
+    for (int64_t frameIndex = first; frameIndex <= last; ++frameIndex) {
+        const std::string output = job.frames.all ? frameOutputName(job.output, frameIndex) : job.output;
+        if (!writeFrame(job, source, frameIndex, output, inputs, &reason)) {
             return failure(r, reason);
         }
         const PictureSize size = pictureSize(job.frame, job.type, job.look);

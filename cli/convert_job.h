@@ -23,7 +23,7 @@ struct Job {
     int32_t pattern = 0;  // pattern 1..4 (cell_layout.h)
     FrameChoice frames;
     OutputType type = OutputType::Bmp;
-    Look look;
+    Development look;
 
     Source layoutFrom = Source::Default;
     Source widthFrom = Source::Default;
@@ -42,7 +42,7 @@ struct JobPlan {
     std::string reason;  // when !ok: what is missing and what to pass
 };
 
-// Settles one input's settings and output name without touching the file
+// Chooses one input's settings and output name without touching the file
 // system.
 JobPlan planJob(const Arguments& args, const std::string& input);
 

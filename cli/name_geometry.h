@@ -34,7 +34,7 @@ struct NameSettings {
 //   <W>x<H>                        width and height
 //   w[W] h[H] stride[S] scanline[R] the bracketed forms capture stacks write
 //   mipi10, RAWMIPI14, rawplain16  a layout name, alone or after "raw"
-//   RGGB, GRBG, BGGR, GBRG         the pattern
+//   RGGB, gbrg ...                 a pattern name (cell_layout.h)
 // Numbers too long for any dimension read as INT64_MAX, which range checks
 // refuse instead of wrapping.
 NameSettings settingsFromName(const std::string& path);

@@ -14,6 +14,6 @@ size_t extensionDot(const std::string& name);
 // it has none.
 std::string withExtension(const std::string& name, const std::string& extension);
 
-// The name of frame k's picture when every frame is converted: -0000 ... before
-// the extension.
-std::string frameOutputName(const std::string& output, int64_t k);
+// The name of a frame's picture when every frame is converted: its index as
+// -0000 ... before the extension.
+std::string frameOutputName(const std::string& output, int64_t frameIndex);

@@ -438,13 +438,13 @@ bool writeDng(ReplacingFile& out, Stream& s, const DngDescription& description, 
 
 }  // namespace
 
-bool needsSamples(OutputType type, const Look& look)
+bool needsSamples(OutputType type, const Development& look)
 {
     return type != OutputType::Bmp || look.full || look.black != 0 || look.balance != Balance::None ||
            look.srgb;
 }
 
-PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look& look)
+PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Development& look)
 {
     if (type == OutputType::Dng || look.full) {
         return {frame.width, frame.height};
@@ -453,7 +453,7 @@ PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look&
 }
 
 bool writePictureInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
-                         CellLayout cell, OutputType type, const Look& look, std::string* reason,
+                         CellLayout cell, OutputType type, const Development& look, std::string* reason,
                          BandFailure* failure, int64_t bandBytes)
 {
     *failure = BandFailure::Write;

@@ -23,7 +23,7 @@
 #include "raw/raw_frame.h"
 
 // Whether a picture needs the sample path: any type but BMP, or any look.
-bool needsSamples(OutputType type, const Look& look);
+bool needsSamples(OutputType type, const Development& look);
 
 // The size a picture of the frame has: the mosaic's for --full and DNG, else a
 // pixel a cell.
@@ -31,12 +31,12 @@ struct PictureSize {
     int32_t width = 0;
     int32_t height = 0;
 };
-PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Look& look);
+PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Development& look);
 
 // Writes the whole file of frame k, which `source` must hold. False with the
 // reason when a read or write fails or memory runs out; `failure` says which.
 // `bandBytes` sets the output bytes a band makes, 0 leaving each type its own
 // measured size: tests make bands of a row or two to put band edges anywhere.
 bool writePictureInBands(ReplacingFile& out, const PackedSource& source, const FrameGeometry& frame, int64_t k,
-                         CellLayout cell, OutputType type, const Look& look, std::string* reason,
+                         CellLayout cell, OutputType type, const Development& look, std::string* reason,
                          BandFailure* failure, int64_t bandBytes = 0);

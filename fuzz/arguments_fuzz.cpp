@@ -43,8 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     switch (parsed.command) {
     case Command::Convert:
         FUZZ_CHECK(!parsed.inputs.empty());
-        FUZZ_CHECK(parsed.width == 0 || (parsed.width >= kMinWidth && parsed.width <= kMaxWidth));
-        FUZZ_CHECK(parsed.height == 0 || (parsed.height >= kMinHeight && parsed.height <= kMaxHeight));
+        FUZZ_CHECK(parsed.width == 0 || settingRange(Setting::Width, {parsed.layout}).holds(parsed.width));
+        FUZZ_CHECK(parsed.height == 0 || settingRange(Setting::Height, {}).holds(parsed.height));
+        FUZZ_CHECK(settingRange(Setting::Black, {parsed.layout}).holds(parsed.look.black));
         FUZZ_CHECK(parsed.pattern >= 0 && parsed.pattern <= 4);
         FUZZ_CHECK(parsed.output.empty() || parsed.inputs.size() == 1);
         break;

@@ -3,15 +3,18 @@
 # scratch copy of the tree, builds, runs the tests and prints whether a test
 # failed (killed) or none did (survived). Mutants of sources the native build
 # compiles run the native tests; the others (the window's) build the Windows
-# preset and run the window tests under Wine on a virtual display. The tree
-# itself is never touched. Takes minutes, so it is not part of CI.
+# preset and run the window tests under Wine on a virtual display; a mutant
+# noted 'sanitize:' builds the sanitize preset and runs its tests, for a fault
+# (a read past a buffer) that changes no byte and only the sanitizers see. The
+# tree itself is never touched. Takes minutes, so it is not part of CI.
 #
 #   scripts/mutate.sh [TEXT]    only the mutants whose line holds TEXT
 #
 # tests/mutants.txt holds one mutant a line, fields separated by tabs:
 #
-#   path<TAB>the line's text without its indentation<TAB>its replacement[<TAB>equivalent: why]
+#   path<TAB>the line's text without its indentation<TAB>its replacement[<TAB>note]
 #
+# where the note is 'equivalent: why' or 'sanitize: what the sanitizers see'.
 # '#' starts a comment line. The text must match exactly one line of the file.
 # A mutant marked equivalent changes nothing a user can observe; it is run all
 # the same, and one that a test kills after all is reported so the mark goes.
@@ -59,6 +62,7 @@ done <tests/mutants.txt
 
 native_ready=0
 windows_ready=0
+sanitize_ready=0
 
 build_native() {
     if [ $native_ready -eq 0 ]; then
@@ -85,6 +89,18 @@ test_windows() {
     WINEPREFIX="$src/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
         timeout "$test_timeout" xvfb-run -a -s "-screen 0 1280x1024x24" \
         wine "$src/build/windows/bin/pixmora_app_tests.exe" >>"$log" 2>&1
+}
+
+build_sanitize() {
+    if [ $sanitize_ready -eq 0 ]; then
+        cmake -S "$src" --preset sanitize >>"$log" 2>&1
+        sanitize_ready=1
+    fi
+    cmake --build "$src/build/sanitize" -j "$jobs" >>"$log" 2>&1
+}
+
+test_sanitize() {
+    (cd "$src" && ctest --preset sanitize -j "$jobs" --timeout "$test_timeout" --stop-on-failure) >>"$log" 2>&1
 }
 
 # Whether the native build compiles the file; headers count as native.
@@ -117,6 +133,13 @@ for m in "${mutants[@]}"; do
         break
     fi
 done
+for m in "${mutants[@]}"; do
+    IFS=$'\t' read -r _ _ _ note <<<"$m"
+    if [[ "$note" == sanitize:* ]]; then
+        build_sanitize && test_sanitize || { echo "mutate: the sanitize baseline fails, see $log" >&2; exit 1; }
+        break
+    fi
+done
 
 total=0
 killed=0
@@ -132,7 +155,10 @@ for m in "${mutants[@]}"; do
         continue
     fi
     : >"$log"
-    if native_source "$path"; then
+    if [[ "$note" == sanitize:* ]]; then
+        build=build_sanitize
+        run=test_sanitize
+    elif native_source "$path"; then
         build=build_native
         run=test_native
     else

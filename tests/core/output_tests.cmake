@@ -3,6 +3,6 @@
 # pngcheck, LibRaw, exiftool), which are native only.
 target_sources(core_tests PRIVATE picture_rows_test.cpp)
 if(NOT WIN32)
-    pixmora_add_gtest(output_tests dng_writer_test.cpp png_writer_test.cpp)
+    pixmora_add_gtest(output_tests encode_test.cpp)
     target_link_libraries(output_tests PRIVATE pixmora_test_readers)
 endif()

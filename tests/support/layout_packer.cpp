@@ -56,5 +56,6 @@ std::vector<uint8_t> packLayoutRow(RawLayout layout, const std::vector<uint16_t>
             putLittleEndian(v[0] | (noise() << p.bits & 0xFFFF), p.groupBytes, out);
         }
     }
+    out.shrink_to_fit();
     return out;
 }

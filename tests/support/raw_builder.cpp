@@ -5,6 +5,9 @@
 #include <random>
 #include <stdexcept>
 
+#include "support/layout_packer.h"
+#include "support/mosaic_samples.h"
+
 RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed)
 {
     RawFrame frame{width, height, (width + 5) / 6 * 6, {}};
@@ -18,36 +21,25 @@ RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed)
 
 std::vector<uint8_t> packFrame(const RawFrame& frame)
 {
+    std::mt19937 noise(static_cast<uint32_t>(frame.width));
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < frame.samples.size(); i += 6) {
-        uint64_t bits = uint64_t{0xF} << 60;
-        for (size_t j = 0; j < 6; ++j) {
-            bits |= static_cast<uint64_t>(frame.samples[i + j]) << (10 * j);
-        }
-        for (int b = 0; b < 8; ++b) {
-            bytes.push_back(static_cast<uint8_t>(bits >> (8 * b)));
-        }
+    for (auto row = frame.samples.begin(); row != frame.samples.end(); row += frame.alignedWidth) {
+        const std::vector<uint8_t> packed = packLayoutRow(RawLayout::Qcom10, {row, row + frame.alignedWidth}, noise);
+        bytes.insert(bytes.end(), packed.begin(), packed.end());
     }
     return bytes;
 }
 
-std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& pattern)
+std::vector<uint8_t> bottomUpBgr(const std::vector<uint8_t>& rgb, int32_t width, int32_t height)
 {
-    const int32_t w = frame.alignedWidth / 2, h = frame.height / 2;
-    const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
-    std::vector<uint8_t> picture(stride * static_cast<size_t>(h), 0);
-    for (int32_t j = 0; j < h; ++j) {
-        for (int32_t i = 0; i < w; ++i) {
-            int colour[3] = {0, 0, 0};  // blue, the two greens' sum, red
-            for (int cell = 0; cell < 4; ++cell) {
-                const char letter = pattern.at(static_cast<size_t>(cell));
-                colour[letter == 'B' ? 0 : letter == 'G' ? 1 : 2] += frame.at(2 * i + cell % 2, 2 * j + cell / 2) >> (frame.bits - 8);
-            }
-            uint8_t* pixel = &picture[static_cast<size_t>(h - 1 - j) * stride + 3 * static_cast<size_t>(i)];
-            pixel[0] = static_cast<uint8_t>(colour[0]);
-            pixel[1] = static_cast<uint8_t>(colour[1] / 2);
-            pixel[2] = static_cast<uint8_t>(colour[2]);
-        }
+    const auto w = static_cast<size_t>(width), h = static_cast<size_t>(height);
+    const size_t stride = (w * 3 + 3) / 4 * 4;
+    std::vector<uint8_t> picture(stride * h, 0);
+    for (size_t i = 0; i < w * h; ++i) {
+        uint8_t* pixel = &picture[(h - 1 - i / w) * stride + 3 * (i % w)];
+        pixel[0] = rgb[3 * i + 2];
+        pixel[1] = rgb[3 * i + 1];
+        pixel[2] = rgb[3 * i];
     }
     return picture;
 }
@@ -69,7 +61,8 @@ std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<ui
 
 std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern)
 {
-    return bmpFile(frame.alignedWidth / 2, frame.height / 2, expectedPicture(frame, pattern));
+    const TestMosaic m{frame.alignedWidth, frame.height, frame.bits, frame.samples};
+    return bmpFile(m.width / 2, m.height / 2, bottomUpBgr(expectedCells(m, pattern.c_str(), 8, 1), m.width / 2, m.height / 2));
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)

@@ -14,28 +14,26 @@ struct RawFrame {
     int32_t alignedWidth = 0;  // samples a row: width rounded up to a multiple of 6 for qcom10
     std::vector<uint16_t> samples;
     int32_t bits = 10;  // each sample's, of which a picture keeps the top 8
-
-    size_t index(int32_t x, int32_t y) const { return static_cast<size_t>(y) * static_cast<size_t>(alignedWidth) + static_cast<size_t>(x); }
-    uint16_t& at(int32_t x, int32_t y) { return samples[index(x, y)]; }
-    uint16_t at(int32_t x, int32_t y) const { return samples[index(x, y)]; }
 };
 
 // A frame of uniformly random 10-bit samples.
 RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed);
 
-// The packed bytes of a frame, six samples to 8 bytes, low bits first. The four
-// unused top bits of every group are set: a decoder must ignore them.
+// The packed bytes of a frame, six samples to 8 bytes, low bits first
+// (layout_packer.h); the four unused top bits of every group are random.
 std::vector<uint8_t> packFrame(const RawFrame& frame);
 
-// The bottom-up BGR picture (rows padded with zeros to 4 bytes) the frame gives
-// under the named pattern ("RGGB", ...), computed from the pattern's letters.
-std::vector<uint8_t> expectedPicture(const RawFrame& frame, const std::string& pattern);
+// Top-down RGB pixels as bottom-up BGR rows padded with zeros to 4 bytes, as
+// the decoders and BMP files hold a picture.
+std::vector<uint8_t> bottomUpBgr(const std::vector<uint8_t>& rgb, int32_t width, int32_t height);
+
 
 // A 24-bit BMP file of bottom-up padded rows, field by field as the format
 // defines it.
 std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<uint8_t>& rows);
 
-// The BMP file the frame must give: bmpFile of its expected picture.
+// The BMP file the frame must give under the named pattern ("RGGB", ...),
+// computed from the pattern's letters.
 std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern);
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);  // throws when it cannot
