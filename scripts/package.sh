@@ -7,6 +7,7 @@
 #   Pixmora-<version>-win64.exe          64-bit NSIS installer of the same files
 #   pixmora-convert_<version>_amd64.deb  the native converter, its manual page and
 #                                        its copyright file (MIT)
+#   Pixmora-<version>-web.zip            the browser page's static site, in one folder
 #
 # The version is the one in the top CMakeLists.txt; what is packed and how is in
 # cmake/packaging.cmake and packaging/. Prints each package's size.
@@ -44,6 +45,18 @@ for preset in windows native; do
     find "$staging" -maxdepth 1 -type f \( -name '*.zip' -o -name '*.exe' -o -name '*.deb' \) \
         -exec mv {} "$out"/ \;
 done
+
+echo "== package: the browser page"
+scripts/install-web-deps.sh
+cmake --preset web >/dev/null
+cmake --build --preset web -j "$jobs"
+version=$(sed -n 's/^project(Pixmora VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+site=build/web-package/Pixmora-$version-web
+rm -rf build/web-package
+mkdir -p "$site"
+# The site without the screenshots scripts/web.sh may have left beside it.
+find build/web -maxdepth 1 -type f ! -name 'web-*.png' -exec cp {} "$site"/ \;
+(cd build/web-package && cmake -E tar cf "../packages/Pixmora-$version-web.zip" --format=zip "Pixmora-$version-web")
 
 for package in "$out"/*; do
     printf '%10d bytes  %s\n' "$(stat -c %s "$package")" "$package"

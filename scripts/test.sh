@@ -2,7 +2,8 @@
 # Installs what is missing, builds every preset and runs every test: native,
 # native under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build
 # under Wine on a virtual display, a converter run under valgrind, a short run of
-# every fuzz target, and the static analysis. Exits non-zero on any failure.
+# every fuzz target, the packages, the browser page in headless Chromium and the
+# static analysis. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,6 +47,9 @@ scripts/fuzz.sh 15
 
 echo "== packages: zip and installer under Wine, Debian package"
 scripts/test-packages.sh
+
+echo "== web: the browser page in headless Chromium"
+scripts/test-web.sh
 
 echo "== lint"
 scripts/lint.sh

@@ -692,7 +692,7 @@ bool pngEncodeBand(const uint8_t* rows, int64_t stride, int32_t rowCount, int32_
     for (int32_t k = 0; k < rowCount; ++k) {
         uint8_t* out = filtered + static_cast<size_t>(k) * (1 + rowBytes);
         out[0] = kSubFilter;
-        subFilter(rows + k * stride, rowBytes, pixel, out + 1);
+        subFilter(rows + k * stride, static_cast<size_t>(rowBytes), pixel, out + 1);
     }
     const uint32_t adler = adlerOf(filtered, filteredBytes);
     const Coding coding = codingFor(filtered, filteredBytes);
