@@ -15,7 +15,8 @@
 // Paeth costs five times the filtering for nothing more. A band of noise,
 // which no deflate setting shrinks, is stored. 16-bit bands that are not
 // stored are deflated by this writer's own coder (byte runs and Huffman codes,
-// as zlib's Z_RLE does, at a sixth of its time); 8-bit ones by zlib.
+// as zlib's Z_RLE does, in a third to a quarter of its time); 8-bit ones
+// by zlib.
 // Rows are the picture's top row first, 16-bit samples big-endian
 // (PixelFormat::kRgb16BigEndian).
 #pragma once
