@@ -252,6 +252,406 @@ uint32_t adlerOf(const uint8_t* data, size_t size)
     return static_cast<uint32_t>(adler32(adler32(0, Z_NULL, 0), data, static_cast<uInt>(size)));
 }
 
+// ---------------------------------------------------------------------------
+// The 16-bit bands' deflate: zlib's Huffman-only and Z_RLE modes spend about
+// 8 ns a byte, mostly in its 16-bit bit buffer, where this coder parses each
+// block into literals and runs (matches at distance 1, as Z_RLE's), counts
+// them, builds the block's codes and writes each token with one table lookup
+// into a 64-bit bit buffer.
+
+// Input bytes a block: a dynamic block's header (about 100 bytes) is noise
+// beside it, and its tokens (2 bytes each) stay in the nearest caches.
+constexpr size_t kBlockBytes = 65535;
+// Deflate's literal/length alphabet (256 the end of block) and its limit on
+// code lengths; the codes here stop at 12 bits so that three tokens of at most
+// 12 + 5 + 1 bits (code, length's extra bits, distance code) join the 7 bits
+// a flush leaves in the 64-bit buffer.
+constexpr int32_t kLitLenSymbols = 286;
+constexpr int32_t kEndOfBlock = 256;
+constexpr int32_t kMaxCodeBits = 12;
+constexpr int32_t kMaxCodeLengthBits = 7;
+constexpr int32_t kMinRun = 3;
+constexpr int32_t kMaxRun = 258;
+// A token is a literal byte or kEndOfBlock + the run's length.
+constexpr int32_t kTokens = kEndOfBlock + kMaxRun + 1;
+
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+// The order the code length code's lengths are sent in.
+constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// Index into kLengthBase of a run's length.
+int32_t lengthIndex(int32_t length)
+{
+    int32_t i = 28;
+    while (kLengthBase[i] > length) {
+        --i;
+    }
+    return i;
+}
+
+// Bits written least significant first, as deflate packs them. Every put
+// stores 8 bytes, so the output needs 8 bytes of room past its end.
+struct BitWriter {
+    uint8_t* out;
+    uint64_t bits = 0;
+    int32_t count = 0;
+
+    // `n` bits of `v`, n at most 57.
+    void put(uint64_t v, int32_t n)
+    {
+        bits |= v << count;
+        count += n;
+        flush();
+    }
+    void flush()
+    {
+        std::memcpy(out, &bits, 8);
+        out += count >> 3;
+        bits = (count & ~7) == 64 ? 0 : bits >> (count & ~7);
+        count &= 7;
+    }
+    void alignToByte()
+    {
+        if (count > 0) {
+            count = 8;
+            flush();
+        }
+    }
+};
+
+// Code lengths of at most `limit` bits from `freq` (0 for an unused symbol):
+// Huffman's, from the two-queue construction over the symbols sorted by
+// frequency; when a code runs past the limit the frequencies are halved
+// (staying above 0) and the codes built again, which flattens the tree.
+void codeLengths(const uint32_t* freq, int32_t symbols, int32_t limit, uint8_t* lengths)
+{
+    std::fill(lengths, lengths + symbols, 0);
+    std::vector<uint32_t> weight;
+    std::vector<int32_t> order;
+    for (int32_t s = 0; s < symbols; ++s) {
+        if (freq[s] > 0) {
+            order.push_back(s);
+            weight.push_back(freq[s]);
+        }
+    }
+    const auto leaves = static_cast<int32_t>(order.size());
+    if (leaves == 0) {
+        return;
+    }
+    if (leaves == 1) {
+        lengths[order[0]] = 1;
+        return;
+    }
+    std::vector<int32_t> parent(static_cast<size_t>(2 * leaves - 1));
+    std::vector<uint32_t> node(static_cast<size_t>(2 * leaves - 1));
+    std::vector<int32_t> depth(static_cast<size_t>(2 * leaves - 1));
+    for (;;) {
+        std::vector<int32_t> sorted(order.size());
+        for (int32_t i = 0; i < leaves; ++i) {
+            sorted[static_cast<size_t>(i)] = i;
+        }
+        std::sort(sorted.begin(), sorted.end(), [&](int32_t a, int32_t b) {
+            return weight[static_cast<size_t>(a)] < weight[static_cast<size_t>(b)];
+        });
+        // Nodes 0 .. leaves - 1 are the leaves in ascending weight, then the
+        // internal nodes as they are made, also ascending.
+        for (int32_t i = 0; i < leaves; ++i) {
+            node[static_cast<size_t>(i)] = weight[static_cast<size_t>(sorted[static_cast<size_t>(i)])];
+        }
+        int32_t nextLeaf = 0;
+        int32_t nextInner = leaves;
+        for (int32_t made = leaves; made < 2 * leaves - 1; ++made) {
+            int32_t pick[2];
+            for (int32_t& p : pick) {
+                const bool leaf = nextLeaf < leaves &&
+                                  (nextInner >= made || node[static_cast<size_t>(nextLeaf)] <= node[static_cast<size_t>(nextInner)]);
+                p = leaf ? nextLeaf++ : nextInner++;
+            }
+            node[static_cast<size_t>(made)] = node[static_cast<size_t>(pick[0])] + node[static_cast<size_t>(pick[1])];
+            parent[static_cast<size_t>(pick[0])] = parent[static_cast<size_t>(pick[1])] = made;
+        }
+        depth[static_cast<size_t>(2 * leaves - 2)] = 0;
+        int32_t deepest = 0;
+        for (int32_t i = 2 * leaves - 3; i >= 0; --i) {
+            depth[static_cast<size_t>(i)] = depth[static_cast<size_t>(parent[static_cast<size_t>(i)])] + 1;
+            deepest = std::max(deepest, depth[static_cast<size_t>(i)]);
+        }
+        if (deepest <= limit) {
+            for (int32_t i = 0; i < leaves; ++i) {
+                lengths[order[static_cast<size_t>(sorted[static_cast<size_t>(i)])]] =
+                    static_cast<uint8_t>(depth[static_cast<size_t>(i)]);
+            }
+            return;
+        }
+        for (uint32_t& w : weight) {
+            w = (w + 1) / 2;
+        }
+    }
+}
+
+// Canonical codes of `lengths`, bit-reversed for writing least significant
+// bit first.
+void canonicalCodes(const uint8_t* lengths, int32_t symbols, uint32_t* codes)
+{
+    uint32_t count[16] = {};
+    for (int32_t s = 0; s < symbols; ++s) {
+        ++count[lengths[s]];
+    }
+    count[0] = 0;
+    uint32_t next[16] = {};
+    for (int32_t bits = 1; bits < 16; ++bits) {
+        next[bits] = (next[bits - 1] + count[bits - 1]) << 1;
+    }
+    for (int32_t s = 0; s < symbols; ++s) {
+        const int32_t n = lengths[s];
+        uint32_t code = n > 0 ? next[n]++ : 0;
+        uint32_t reversed = 0;
+        for (int32_t b = 0; b < n; ++b, code >>= 1) {
+            reversed = reversed << 1 | (code & 1);
+        }
+        codes[s] = reversed;
+    }
+}
+
+// Tokens of data[from .. to - 1], counting the literal/length symbols into
+// `freq`. A run is taken where at least kMinRun bytes repeat the byte before
+// (never before the band's first byte); 16 bytes at a time are tested at once
+// for a byte equal to the two before it, where no run can start.
+size_t tokenize(const uint8_t* data, size_t from, size_t to, uint16_t* tokens, uint32_t freq[kLitLenSymbols])
+{
+    uint32_t literals[4][256] = {};
+    size_t n = 0;
+    size_t p = from;
+    const auto scalarStep = [&]() {
+        if (p >= 1 && p + kMinRun <= to && data[p] == data[p - 1] && data[p + 1] == data[p - 1] &&
+            data[p + 2] == data[p - 1]) {
+            const size_t most = std::min<size_t>(kMaxRun, to - p);
+            size_t length = kMinRun;
+            while (length < most && data[p + length] == data[p - 1]) {
+                ++length;
+            }
+            tokens[n++] = static_cast<uint16_t>(kEndOfBlock + length);
+            ++freq[kEndOfBlock + 1 + lengthIndex(static_cast<int32_t>(length))];
+            p += length;
+        } else {
+            ++literals[0][data[p]];
+            tokens[n++] = data[p++];
+        }
+    };
+    while (p < to) {
+#if defined(PIXMORA_SSE_KERNELS)
+        if (p >= 2 && p + 16 <= to && vectorPathsEnabled()) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p));
+            const __m128i back1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p - 1));
+            const __m128i back2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p - 2));
+            const __m128i repeats = _mm_and_si128(_mm_cmpeq_epi8(here, back1), _mm_cmpeq_epi8(back1, back2));
+            // A run starting at q has data[q + 1] equal to the two before it.
+            if (_mm_movemask_epi8(repeats) == 0) {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tokens + n), _mm_unpacklo_epi8(here, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(tokens + n + 8), _mm_unpackhi_epi8(here, zero));
+                for (size_t i = 0; i < 16; i += 4) {
+                    ++literals[0][data[p + i]];
+                    ++literals[1][data[p + i + 1]];
+                    ++literals[2][data[p + i + 2]];
+                    ++literals[3][data[p + i + 3]];
+                }
+                n += 16;
+                p += 16;
+                continue;
+            }
+            // Up to the chunk's end a byte at a time; a run may carry past it.
+            for (const size_t end = p + 16; p < end;) {
+                scalarStep();
+            }
+            continue;
+        }
+#endif
+        scalarStep();
+    }
+    for (int32_t v = 0; v < 256; ++v) {
+        freq[v] += literals[0][v] + literals[1][v] + literals[2][v] + literals[3][v];
+    }
+    return n;
+}
+
+// The code length code's symbols for a sequence of code lengths: 0..15 a
+// length, 16 the previous one 3..6 more times, 17 zero 3..10 times, 18 zero
+// 11..138 times; each with its extra bits' value.
+struct LengthSymbol {
+    uint8_t symbol;
+    uint8_t extra;
+};
+
+std::vector<LengthSymbol> lengthSymbols(const uint8_t* lengths, int32_t count)
+{
+    std::vector<LengthSymbol> out;
+    for (int32_t i = 0; i < count;) {
+        const uint8_t v = lengths[i];
+        int32_t run = 1;
+        while (i + run < count && lengths[i + run] == v) {
+            ++run;
+        }
+        i += run;
+        if (v == 0) {
+            while (run >= 11) {
+                const int32_t take = std::min(run, 138);
+                out.push_back({18, static_cast<uint8_t>(take - 11)});
+                run -= take;
+            }
+            if (run >= 3) {
+                out.push_back({17, static_cast<uint8_t>(run - 3)});
+                run = 0;
+            }
+        } else {
+            out.push_back({v, 0});
+            --run;
+            while (run >= 3) {
+                const int32_t take = std::min(run, 6);
+                out.push_back({16, static_cast<uint8_t>(take - 3)});
+                run -= take;
+            }
+        }
+        for (; run > 0; --run) {
+            out.push_back({v, 0});
+        }
+    }
+    return out;
+}
+
+constexpr uint8_t kCodeLengthExtraBits[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+
+// One block of data[from .. to - 1], dynamic or, when that would be larger,
+// stored; `last` sets BFINAL.
+void writeBlock(const uint8_t* data, size_t from, size_t to, bool last, std::vector<uint16_t>& tokens,
+                BitWriter& w)
+{
+    uint32_t freq[kLitLenSymbols] = {};
+    const size_t n = tokenize(data, from, to, tokens.data(), freq);
+    freq[kEndOfBlock] = 1;
+    uint8_t lengths[kLitLenSymbols];
+    codeLengths(freq, kLitLenSymbols, kMaxCodeBits, lengths);
+    int32_t litLenCodes = kLitLenSymbols;
+    while (lengths[litLenCodes - 1] == 0) {
+        --litLenCodes;
+    }
+    // The literal/length code's lengths and the distance code's as one
+    // sequence: a single distance code, distance 1, of one bit.
+    uint8_t sequence[kLitLenSymbols + 1];
+    std::copy(lengths, lengths + litLenCodes, sequence);
+    sequence[litLenCodes] = 1;
+    const std::vector<LengthSymbol> header = lengthSymbols(sequence, litLenCodes + 1);
+    uint32_t headerFreq[19] = {};
+    for (const LengthSymbol& s : header) {
+        ++headerFreq[s.symbol];
+    }
+    uint8_t headerLengths[19];
+    codeLengths(headerFreq, 19, kMaxCodeLengthBits, headerLengths);
+    int32_t headerCodes = 19;
+    while (headerCodes > 4 && headerLengths[kCodeLengthOrder[headerCodes - 1]] == 0) {
+        --headerCodes;
+    }
+
+    uint64_t dynamicBits = 3 + 14 + 3 * static_cast<uint64_t>(headerCodes);
+    for (const LengthSymbol& s : header) {
+        dynamicBits += headerLengths[s.symbol] + kCodeLengthExtraBits[s.symbol];
+    }
+    for (int32_t s = 0; s < kLitLenSymbols; ++s) {
+        const uint64_t extra = s > kEndOfBlock ? kLengthExtra[s - kEndOfBlock - 1] + 1u : 0u;
+        dynamicBits += freq[s] * (lengths[s] + extra);
+    }
+    if (dynamicBits >= 8 * (to - from) + 40) {
+        // Stored: header bits, byte alignment, LEN and NLEN, the bytes.
+        const auto size = static_cast<uint32_t>(to - from);
+        w.put(last ? 1 : 0, 3);
+        w.alignToByte();
+        w.put(size | (size ^ 0xFFFFu) << 16, 32);
+        std::memcpy(w.out, data + from, size);
+        w.out += size;
+        return;
+    }
+
+    uint32_t headerCodesOf[19];
+    canonicalCodes(headerLengths, 19, headerCodesOf);
+    w.put((last ? 1u : 0u) | 2u << 1 | static_cast<uint64_t>(litLenCodes - 257) << 3 |
+              static_cast<uint64_t>(headerCodes - 4) << 13, 17);  // HDIST 0: one distance code
+    for (int32_t i = 0; i < headerCodes; ++i) {
+        w.put(headerLengths[kCodeLengthOrder[i]], 3);
+    }
+    for (const LengthSymbol& s : header) {
+        w.put(headerCodesOf[s.symbol] | static_cast<uint64_t>(s.extra) << headerLengths[s.symbol],
+              headerLengths[s.symbol] + kCodeLengthExtraBits[s.symbol]);
+    }
+
+    // Each token's bits and their count: a literal's code, or a length's code,
+    // its extra bits and the distance's one-bit code 0.
+    uint32_t codes[kLitLenSymbols];
+    canonicalCodes(lengths, kLitLenSymbols, codes);
+    uint32_t tokenBits[kTokens];
+    uint8_t tokenCount[kTokens];
+    for (int32_t t = 0; t <= kEndOfBlock; ++t) {
+        tokenBits[t] = codes[t];
+        tokenCount[t] = lengths[t];
+    }
+    for (int32_t length = kMinRun; length <= kMaxRun; ++length) {
+        const int32_t i = lengthIndex(length);
+        const int32_t symbol = kEndOfBlock + 1 + i;
+        tokenBits[kEndOfBlock + length] = codes[symbol] | static_cast<uint32_t>(length - kLengthBase[i]) << lengths[symbol];
+        tokenCount[kEndOfBlock + length] = static_cast<uint8_t>(lengths[symbol] + kLengthExtra[i] + 1);
+    }
+    size_t i = 0;
+    uint64_t bits = w.bits;
+    int32_t count = w.count;
+    uint8_t* out = w.out;
+    const auto add = [&](uint16_t t) {
+        bits |= static_cast<uint64_t>(tokenBits[t]) << count;
+        count += tokenCount[t];
+    };
+    for (; i + 3 <= n; i += 3) {
+        add(tokens[i]);
+        add(tokens[i + 1]);
+        add(tokens[i + 2]);
+        std::memcpy(out, &bits, 8);
+        out += count >> 3;
+        bits >>= count & ~7;
+        count &= 7;
+    }
+    w.bits = bits;
+    w.count = count;
+    w.out = out;
+    for (; i < n; ++i) {
+        w.put(tokenBits[tokens[i]], tokenCount[tokens[i]]);
+    }
+    w.put(tokenBits[kEndOfBlock], tokenCount[kEndOfBlock]);
+}
+
+// The band's deflate data after `chunk`'s head: blocks, then the end of the
+// stream (last) or an empty stored block that brings it to a byte boundary,
+// as a full flush does. Returns the data's size.
+size_t deflateBand(const uint8_t* data, size_t size, bool last, std::vector<uint16_t>& tokens,
+                   std::vector<uint8_t>& chunk)
+{
+    // A stored block's 5 bytes a block at worst, the final alignment, the
+    // writer's 8 bytes of reach and the CRC.
+    const size_t blocks = (size + kBlockBytes - 1) / kBlockBytes;
+    chunk.resize(kChunkHeadBytes + size + 5 * blocks + 32 + kChunkCrcBytes);
+    tokens.resize(kBlockBytes);
+    BitWriter w{chunk.data() + kChunkHeadBytes};
+    for (size_t from = 0; from < size; from += kBlockBytes) {
+        const size_t to = std::min(size, from + kBlockBytes);
+        writeBlock(data, from, to, last && to == size, tokens, w);
+    }
+    if (!last) {
+        w.put(0, 3);
+        w.alignToByte();
+        w.put(0xFFFF0000u, 32);
+    }
+    w.alignToByte();
+    return static_cast<size_t>(w.out - chunk.data()) - kChunkHeadBytes;
+}
+
 }  // namespace
 
 std::vector<uint8_t> pngStart(int32_t width, int32_t height, int32_t bitDepth)
@@ -297,12 +697,21 @@ bool pngEncodeBand(const uint8_t* rows, int64_t stride, int32_t rowCount, int32_
     const uint32_t adler = adlerOf(filtered, filteredBytes);
     const Coding coding = codingFor(filtered, filteredBytes);
 
+    band->adler = adler;
+    band->bytes = bytes;
+    std::vector<uint8_t>& chunk = band->chunk;
+    if (bitDepth == 16 && coding.level != kStoredLevel) {
+        const size_t data = deflateBand(filtered, filteredBytes, last, band->tokens, chunk);
+        chunk.resize(kChunkHeadBytes + data + kChunkCrcBytes);
+        frameChunk(chunk.data(), "IDAT", static_cast<uint32_t>(data));
+        return true;
+    }
+
     std::unique_ptr<z_stream, DeflateEnd> stream(new z_stream{});
     if (deflateInit2(stream.get(), coding.level, Z_DEFLATED, kRawWindowBits, kMemLevel, coding.strategy) != Z_OK) {
         return false;
     }
     z_stream& z = *stream;
-    std::vector<uint8_t>& chunk = band->chunk;
     chunk.resize(kChunkHeadBytes + deflateBound(&z, static_cast<uLong>(bytes)) + kFlushSlack);
     z.next_out = chunk.data() + kChunkHeadBytes;
     z.avail_out = static_cast<uInt>(chunk.size() - kChunkHeadBytes);
@@ -335,8 +744,6 @@ bool pngEncodeBand(const uint8_t* rows, int64_t stride, int32_t rowCount, int32_
     const size_t data = static_cast<size_t>(z.next_out - chunk.data()) - kChunkHeadBytes;
     chunk.resize(kChunkHeadBytes + data + kChunkCrcBytes);
     frameChunk(chunk.data(), "IDAT", static_cast<uint32_t>(data));
-    band->adler = adler;
-    band->bytes = bytes;
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,22 +20,40 @@
 
 namespace {
 
+// A ramp with a random sample one in 64: after Sub, long runs of zeros and a
+// few rare differences, whose codes run deeper than deflate allows unless
+// the coder flattens them.
+TestMosaic rampMosaic(int32_t width, int32_t height, int32_t bits, uint32_t seed)
+{
+    TestMosaic m{width, height, bits, std::vector<uint16_t>(static_cast<size_t>(width * height))};
+    std::mt19937 random(seed);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const auto v = static_cast<uint32_t>(random() % 64 == 0 ? random() : static_cast<uint32_t>(x / 300 + y / 5));
+            m.samples[static_cast<size_t>(y * width + x)] = static_cast<uint16_t>(v & ((1u << bits) - 1u));
+        }
+    }
+    return m;
+}
+
 // Cell pictures and demosaicked ones from frames of known samples, built and
 // encoded band by band from the last band to the first (so no band leans on
 // another), each band given only the sample rows it needs; libpng must read
 // back exactly the pictures the definitions give, and pngcheck pass the file.
-// Pictures are built on the vector paths and on the scalar ones.
+// Pictures are built on the vector paths and on the scalar ones. Ramps make
+// 16-bit bands of several deflate blocks, long runs and skewed codes.
 class PngWriterTest : public testing::TestWithParam<bool> {};
 
 TEST_P(PngWriterTest, PicturesInBandsReadBackExactly)
 {
-    struct Case { int32_t pattern, width, height, bits, depth, bandRows; bool demosaic; };
+    struct Case { int32_t pattern, width, height, bits, depth, bandRows; bool demosaic; bool ramp = false; };
     const Case cases[] = {
         {1, 2, 2, 10, 8, 1, false},   {2, 15, 21, 12, 16, 3, false}, {3, 33, 20, 8, 8, 7, true},
         {4, 34, 21, 16, 16, 4, true}, {1, 7, 9, 14, 8, 9, true},     {2, 64, 40, 10, 16, 40, false},
         {3, 1002, 30, 10, 8, 4, false}, {4, 9, 2, 11, 16, 1, true},  {1, 40, 31, 10, 16, 5, true},
         {2, 2085, 5, 12, 8, 2, true},   {3, 1031, 4, 16, 16, 3, true},  // past a column chunk
         {1, 2000, 4, 10, 8, 1, false},  // a band of noise, stored, and a flat one
+        {2, 6000, 24, 12, 16, 12, false, true}, {4, 3001, 9, 16, 16, 9, true, true},
     };
     setVectorPathsEnabled(GetParam());
     TempDir dir;
@@ -42,7 +61,7 @@ TEST_P(PngWriterTest, PicturesInBandsReadBackExactly)
     for (const Case& c : cases) {
         const char* pattern = patternName(c.pattern);
         SCOPED_TRACE(testing::Message() << pattern << " " << c.width << "x" << c.height << " depth " << c.depth);
-        const TestMosaic m = randomMosaic(c.width, c.height, c.bits, seed++);
+        const TestMosaic m = (c.ramp ? rampMosaic : randomMosaic)(c.width, c.height, c.bits, seed++);
         const MosaicFrame frame = m.frame(c.pattern);
         const DevelopTables tables = shiftTables(c.bits, c.depth);
         const PixelFormat format = c.depth == 8 ? PixelFormat::kRgb8 : PixelFormat::kRgb16BigEndian;
