@@ -76,6 +76,8 @@ TEST(Arguments, ParseIntoSettingsAndInputsOrOneUsageError)
 // Every value an option or a name gives is read whole and within its range:
 // the lowest and highest value are taken, one past either refused, an option
 // as a usage error, a value from a name by failing that input.
+// Expected messages read best as one expression each; their temporaries cost nothing here.
+// NOLINTBEGIN(performance-inefficient-string-concatenation)
 TEST(Arguments, OptionsAndNamesTakeTheirRangesBoundsAndRefuseOnePastThem)
 {
     const std::string number = " is not a whole number from ";
@@ -125,6 +127,7 @@ TEST(Arguments, OptionsAndNamesTakeTheirRangesBoundsAndRefuseOnePastThem)
         EXPECT_EQ(outcome(words(line, true, true)), refusal) << line;
     }
 }
+// NOLINTEND(performance-inefficient-string-concatenation)
 
 // A value is taken from whole tokens of the file's own name whose mentions all
 // agree: '-' none, '?' two different ones.
