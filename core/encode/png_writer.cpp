@@ -463,7 +463,8 @@ size_t tokenize(const uint8_t* data, size_t from, size_t to, uint16_t* tokens, u
                 continue;
             }
             // Up to the chunk's end a byte at a time; a run may carry past it.
-            for (const size_t end = p + 16; p < end;) {
+            const size_t end = p + 16;
+            while (p < end) {
                 scalarStep();
             }
             continue;
