@@ -352,8 +352,11 @@ void codeLengths(const uint32_t* freq, int32_t symbols, int32_t limit, uint8_t* 
         for (int32_t i = 0; i < leaves; ++i) {
             sorted[static_cast<size_t>(i)] = i;
         }
+        // Ties broken by symbol: the codes, and so the file's bytes, must not
+        // depend on the standard library's sort (the page's differs).
         std::sort(sorted.begin(), sorted.end(), [&](int32_t a, int32_t b) {
-            return weight[static_cast<size_t>(a)] < weight[static_cast<size_t>(b)];
+            const uint32_t wa = weight[static_cast<size_t>(a)], wb = weight[static_cast<size_t>(b)];
+            return wa != wb ? wa < wb : a < b;
         });
         // Nodes 0 .. leaves - 1 are the leaves in ascending weight, then the
         // internal nodes as they are made, also ascending.
@@ -442,12 +445,14 @@ size_t tokenize(const uint8_t* data, size_t from, size_t to, uint16_t* tokens, u
     };
     while (p < to) {
 #if defined(PIXMORA_SSE_KERNELS)
-        if (p >= 2 && p + 16 <= to && vectorPathsEnabled()) {
+        if (p >= 1 && p + 17 <= to && vectorPathsEnabled()) {
             const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p));
             const __m128i back1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p - 1));
-            const __m128i back2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p - 2));
-            const __m128i repeats = _mm_and_si128(_mm_cmpeq_epi8(here, back1), _mm_cmpeq_epi8(back1, back2));
-            // A run starting at q has data[q + 1] equal to the two before it.
+            const __m128i ahead1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p + 1));
+            const __m128i repeats = _mm_and_si128(_mm_cmpeq_epi8(ahead1, here), _mm_cmpeq_epi8(here, back1));
+            // A run starting at q needs data[q - 1], data[q] and data[q + 1]
+            // equal; with no such three for q in p..p+15 the scalar steps
+            // would take all 16 bytes as literals too.
             if (_mm_movemask_epi8(repeats) == 0) {
                 const __m128i zero = _mm_setzero_si128();
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(tokens + n), _mm_unpacklo_epi8(here, zero));

@@ -18,9 +18,8 @@
 #include <vector>
 
 #include "cli/arguments.h"
-#include "cli/bmp_stream.h"
 #include "cli/convert_job.h"
-#include "cli/picture_stream.h"
+#include "cli/frame_writer.h"
 #include "cli/size_guess.h"
 #include "decode/layout_decoder.h"
 #include "picture/develop.h"
@@ -138,6 +137,13 @@ const char* answer(std::string json)
     return text.c_str();
 }
 
+// Whether the look changes the plain shift's pixels: the cell picture then
+// goes through develop tables.
+bool developed(const Development& look)
+{
+    return look.full || look.black != 0 || look.balance != Balance::None || look.srgb;
+}
+
 // Grey world gains over the whole frame, as the converter's --wb auto finds them.
 void greyWorld(const Job& job, int64_t k, double gains[3])
 {
@@ -186,7 +192,7 @@ bool renderCells(const Job& job, int64_t k, int32_t width, int32_t height)
     const FrameGeometry& f = job.frame;
     const uint8_t* first = dump.bytes.get() + frameStart(f, k);
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * 3);
-    if (!needsSamples(OutputType::Bmp, job.look)) {
+    if (!developed(job.look)) {
         for (int32_t j = 0; j < height; ++j) {
             const uint8_t* upper = first + int64_t{2} * j * f.stride;
             decodeFrameRowPair(f, upper, upper + f.stride, cellLayoutFor(job.pattern), rgb.data());
@@ -422,11 +428,8 @@ EMSCRIPTEN_KEEPALIVE const char* pm_save(const char* arguments)
         const MemorySource source(dump.bytes.get());
         const CellLayout cell = cellLayoutFor(job.pattern);
         written = out.open() &&
-                  (needsSamples(job.type, job.look)
-                       ? writePictureInBands(out, source, job.frame, job.frames.index, cell, job.type, job.look,
-                                             &reason, &failed)
-                       : writeBmpInBands(out, source, job.frame, job.frames.index, cell, planBands(job.frame),
-                                         &reason, &failed)) &&
+                  writeFrameInBands(out, FrameRequest{source, job.frame, job.frames.index, cell, job.type, job.look, {}},
+                                    &reason, &failed) &&
                   out.commit();
         if (!written && reason.empty()) {
             reason = out.reason();
