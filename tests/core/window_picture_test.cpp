@@ -44,9 +44,9 @@ protected:
     }
 
     // Loads a random frame written with bytes to spare, which the loader ignores.
-    RawFrame loadFrame(int32_t width, int32_t height, int32_t pattern)
+    TestMosaic loadFrame(int32_t width, int32_t height, int32_t pattern)
     {
-        RawFrame frame = randomFrame(width, height, static_cast<uint32_t>(width + pattern));
+        TestMosaic frame = randomFrame(width, height, static_cast<uint32_t>(width + pattern));
         std::vector<uint8_t> raw = packFrame(frame);
         raw.insert(raw.end(), 1000, 0x5A);
         writeFile(dir.file("in.raw"), raw);
@@ -131,7 +131,7 @@ TEST_F(WindowPictureTest, AllocationFailureForTheLargestGeometryKeepsTheOldPictu
 // settings say since, which ImageMagick reads back top row first.
 TEST_F(WindowPictureTest, SavesThePictureAsLoadedOverAnOlderFile)
 {
-    const RawFrame frame = loadFrame(1000, 481, 3);
+    const TestMosaic frame = loadFrame(1000, 481, 3);
     m_nWidth = 7399;
     m_nHeight = 4999;
     for (const char* name : {"shot.bm~", "shot.bm#", "shot.bm!"}) {
@@ -145,7 +145,7 @@ TEST_F(WindowPictureTest, SavesThePictureAsLoadedOverAnOlderFile)
 #if !defined(_WIN32)
     const std::string rgb = dir.file("shot.rgb");
     ASSERT_EQ(std::system(("convert '" + dir.file("shot.bmp") + "' -depth 8 'rgb:" + rgb + "'").c_str()), 0);
-    EXPECT_TRUE(readFile(rgb) == expectedCells({frame.alignedWidth, frame.height, frame.bits, frame.samples}, "BGGR", 8, 1));
+    EXPECT_TRUE(readFile(rgb) == expectedCells(frame, "BGGR", 8, 1));
     std::filesystem::remove(rgb);
 #endif
 
