@@ -412,7 +412,7 @@ TEST_F(WindowTest, NamesInAnyScriptAreViewedAndSavedBesideThemselves)
     for (const auto& [raw, bmp, browse] : {std::tuple{"测试_café.raw", "测试_café.bmp", true},
                                            {"カメラ λήψη", "カメラ λbmp", false}, {"📷.r📷w", "📷.bmp", true}}) {
         const std::string path = folder + "\\" + raw;
-        const RawFrame frame = randomFrame(kChartWidth, kChartHeight, ++seed);
+        const TestMosaic frame = randomFrame(kChartWidth, kChartHeight, ++seed);
         writeFile(path, packFrame(frame));
         setSettings("1000", "600", kRggb);
         if (browse) {

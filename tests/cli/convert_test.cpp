@@ -1,6 +1,6 @@
-// The converter: its command line and file-name rules and its banded writer in
-// process, one input's failures through runJob, and the built executable as
-// scripts see it: its files, its output and its exit status.
+// The converter: its command line and file-name rules in process, one input's
+// failures through runJob, and the built executable as scripts see it: its
+// files, its output and its exit status.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "cli/arguments.h"
-#include "cli/bmp_stream.h"
 #include "cli/convert_job.h"
 #include "cli/name_geometry.h"
 #include "converter_run.h"
@@ -159,34 +158,6 @@ Job qcom10Job(const std::string& input, const std::string& output, int32_t width
     job.frame = {RawLayout::Qcom10, width, height, minimumRowBytes(RawLayout::Qcom10, width), 0, height};
     job.pattern = 1;
     return job;
-}
-
-// Band boundaries are where a streamed picture can go wrong: a band taken from
-// the wrong raw rows, written out of order, or a last short band. Odd sizes
-// leave padded columns and an unpaired last row; each pattern, and each bound
-// of the geometry.
-TEST(Converter, BandsGiveTheWholePictureForAnyBandSizeAndThreadCount)
-{
-    TempDir dir;
-    int32_t pattern = 0;
-    for (const auto& [width, height] : {std::pair{29, 23}, {7, 5}, {1, 2}, {16384, 2}, {1, 16384}}) {
-        const RawFrame frame = randomFrame(width, height, static_cast<uint32_t>(++pattern));
-        const std::vector<uint8_t> packed = packFrame(frame);
-        for (int32_t rows : {1, 2, 3, 5, 11, 12}) {
-            for (unsigned threads : {1u, 2u, 3u, 8u}) {
-                ReplacingFile out(dir.file("banded.bmp"));
-                std::string reason;
-                BandFailure failed = BandFailure::None;
-                ASSERT_TRUE(out.open() &&
-                            writeBmpInBands(out, MemorySource(packed.data()), qcom10Job("", "", width, height).frame, 0,
-                                            cellLayoutFor(pattern % 4 + 1), BandPlan{rows, threads}, &reason, &failed) &&
-                            out.commit())
-                    << reason << out.reason();
-                EXPECT_TRUE(readFile(dir.file("banded.bmp")) == expectedBmp(frame, patternName(pattern % 4 + 1)))
-                    << width << "x" << height << ", " << rows << " rows, " << threads << " threads";
-            }
-        }
-    }
 }
 
 size_t writeBudget = 0;  // bytes let through before the disk is full

@@ -50,7 +50,7 @@ ConverterRun runConverter(const std::vector<std::string>& args, const std::strin
 std::vector<uint8_t> writeDump(const std::string& path, int32_t width, int32_t height, const std::string& pattern,
                                uint32_t seed)
 {
-    const RawFrame frame = randomFrame(width, height, seed);
+    const TestMosaic frame = randomFrame(width, height, seed);
     writeFile(path, packFrame(frame));
     return expectedBmp(frame, pattern);
 }

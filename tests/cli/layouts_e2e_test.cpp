@@ -3,47 +3,18 @@
 // are built here from the known samples.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-
 #include "converter_run.h"
-#include "support/layout_packer.h"
 #include "support/raw_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-struct Dump { RawLayout layout; int32_t width, height; int64_t stride, offset, scanlines; int32_t frames; };
-
-// Writes the dump and returns its frames' samples: a header of 0xEE, rows
-// padded with 0xDD to the stride, scanlines past the height of 0xCC.
-std::vector<RawFrame> writeLayoutDump(const std::string& path, const Dump& d, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    const int32_t bits = packedSampleBits(d.layout);
-    std::vector<RawFrame> frames;
-    std::vector<uint8_t> bytes(static_cast<size_t>(d.offset), 0xEE);
-    for (int32_t f = 0; f < d.frames; ++f) {
-        RawFrame frame{d.width, d.height, d.width, std::vector<uint16_t>(static_cast<size_t>(d.width * d.height)), bits};
-        std::generate(frame.samples.begin(), frame.samples.end(), [&] { return static_cast<uint16_t>(random() % (1u << bits)); });
-        for (auto row = frame.samples.begin(); row != frame.samples.end(); row += d.width) {
-            std::vector<uint8_t> packed = packLayoutRow(d.layout, {row, row + d.width}, random);
-            packed.resize(static_cast<size_t>(d.stride), 0xDD);
-            bytes.insert(bytes.end(), packed.begin(), packed.end());
-        }
-        bytes.resize(bytes.size() + static_cast<size_t>((d.scanlines - d.height) * d.stride), 0xCC);
-        frames.push_back(std::move(frame));
-    }
-    writeFile(path, bytes);
-    return frames;
-}
 
 // Odd widths leave a column unused and widths off the group leave a part
 // group; odd heights an unpaired row. Rows padded, a header, and three frames,
 // every one converted, on both threads' worth of bands.
 TEST(Layouts, EveryFrameOfEveryLayoutGivesItsSamplesPicture)
 {
-    const Dump dumps[] = {
+    const LayoutDump dumps[] = {
         {RawLayout::Mipi10, 13, 7, 24, 5, 9, 3},   {RawLayout::Mipi12, 11, 5, 18, 0, 5, 3},
         {RawLayout::Mipi14, 18, 9, 35, 3, 10, 3},  {RawLayout::Plain10, 9, 6, 18, 1, 6, 3},
         {RawLayout::Plain12, 10, 4, 22, 2, 7, 3},  {RawLayout::Plain14, 7, 5, 14, 0, 5, 3},
@@ -52,9 +23,9 @@ TEST(Layouts, EveryFrameOfEveryLayoutGivesItsSamplesPicture)
     };
     TempDir dir;
     const auto text = [](int64_t n) { return std::to_string(n); };
-    for (const Dump& d : dumps) {
+    for (const LayoutDump& d : dumps) {
         const std::string layout = layoutName(d.layout), name = layout + text(d.width);
-        const std::vector<RawFrame> frames = writeLayoutDump(dir.file(name + ".dump"), d, static_cast<uint32_t>(d.width));
+        const std::vector<TestMosaic> frames = writeLayoutDump(dir.file(name + ".dump"), d, static_cast<uint32_t>(d.width));
         ASSERT_EQ(runConverter({"--layout", layout, "--width", text(d.width), "--height", text(d.height), "--stride",
                                 text(d.stride), "--offset", text(d.offset), "--scanlines", text(d.scanlines), "--pattern",
                                 "GBRG", "--frame", "all", "-q", name + ".dump"}, dir.path()),
@@ -72,7 +43,7 @@ TEST(Layouts, BracketedNamesGiveTheSettingsAndDryRunTellsTheirSources)
 {
     const std::string name = "IMG_w[16]_h[6]_stride[30]_scanline[8]_bggr.RAWMIPI14";
     TempDir dir;
-    const std::vector<RawFrame> frames = writeLayoutDump(dir.file(name), {RawLayout::Mipi14, 16, 6, 30, 0, 8, 2}, 5);
+    const std::vector<TestMosaic> frames = writeLayoutDump(dir.file(name), {RawLayout::Mipi14, 16, 6, 30, 0, 8, 2}, 5);
     EXPECT_EQ(runConverter({"--dry-run", "--frame=all", name}, dir.path()),
               (ConverterRun{0,
                             name + "\n  layout     mipi14 (name)\n  width      16 (name)\n  height     6 (name)\n"

@@ -2,7 +2,6 @@
 // LibRaw) against what the frame's known samples must give.
 #include <libraw/libraw.h>
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -12,7 +11,6 @@
 #include "cli/arguments.h"
 #include "cli/frame_writer.h"
 #include "converter_run.h"
-#include "support/layout_packer.h"
 #include "support/mosaic_samples.h"
 #include "support/png_reader.h"
 #include "support/raw_builder.h"
@@ -21,25 +19,6 @@
 namespace {
 
 constexpr int32_t kWidth = 40, kHeight = 31, kStride = 64, kOffset = 10;  // LibRaw wants 22 a side
-
-// A frame of random samples behind a header, rows padded but the last, which
-// ends the file right after its samples. A qcom10 row's last group is packed
-// whole: its half-size pictures show the padding samples too.
-TestMosaic writeScene(const std::string& path, RawLayout layout)
-{
-    std::mt19937 random(12);
-    const int32_t columns = layout == RawLayout::Qcom10 ? 42 : kWidth, bits = packedSampleBits(layout);
-    TestMosaic scene{columns, kHeight, bits, std::vector<uint16_t>(static_cast<size_t>(columns * kHeight))};
-    std::generate(scene.samples.begin(), scene.samples.end(), [&] { return static_cast<uint16_t>(random() % (1u << bits)); });
-    std::vector<uint8_t> bytes(kOffset, 0xEE);
-    for (auto row = scene.samples.begin(); row != scene.samples.end(); row += columns) {
-        std::vector<uint8_t> packed = packLayoutRow(layout, {row, row + columns}, random);
-        packed.resize(row + columns != scene.samples.end() ? kStride : packed.size(), 0xDD);
-        bytes.insert(bytes.end(), packed.begin(), packed.end());
-    }
-    writeFile(path, bytes);
-    return scene;
-}
 
 std::vector<std::string> sceneArgs(RawLayout layout, std::vector<std::string> more)
 {
@@ -56,14 +35,11 @@ uint8_t level(double t) { return static_cast<uint8_t>(std::floor(t * 255 + 0.5))
 std::vector<uint8_t> srgbCellsBmp(const TestMosaic& scene)
 {
     const std::vector<uint8_t> cells = expectedCells(scene, "GRBG", 16, 1);
-    const int32_t width = scene.width / 2, height = scene.height / 2, stride = (3 * width + 3) / 4 * 4;
-    std::vector<uint8_t> rows(static_cast<size_t>(stride * height), 0);
-    for (int32_t v = 0; v < 3 * width * height; ++v) {
-        const int32_t sample = (cells[2 * static_cast<size_t>(v)] << 8 | cells[2 * static_cast<size_t>(v) + 1]) >> (16 - scene.bits);
-        rows[static_cast<size_t>((height - 1 - v / 3 / width) * stride + v % (3 * width) + 2 - 2 * (v % 3))] =
-            level(srgb(sample / ((1 << scene.bits) - 1.0)));
+    std::vector<uint8_t> rgb;
+    for (size_t v = 0; v < cells.size(); v += 2) {
+        rgb.push_back(level(srgb(((cells[v] << 8 | cells[v + 1]) >> (16 - scene.bits)) / ((1 << scene.bits) - 1.0))));
     }
-    return bmpFile(width, height, rows);
+    return bmpFile(scene.width / 2, scene.height / 2, bottomUpBgr(rgb, scene.width / 2, scene.height / 2));
 }
 
 // Frames cut right after their last row's samples; qcom10 through the sample
@@ -76,7 +52,7 @@ TEST(Outputs, EveryTypeGivesTheFramesSamplesToRealReaders)
     std::filesystem::create_directory(dir.file("a.b"));
     for (const RawLayout layout : {RawLayout::Mipi12, RawLayout::Qcom10}) {
         SCOPED_TRACE(layoutName(layout));
-        const TestMosaic scene = writeScene(dir.file("a.b/scene"), layout);
+        const TestMosaic scene = writeLayoutDump(dir.file("a.b/scene"), {layout, kWidth, kHeight, kStride, kOffset, kHeight, 1}, 12, true)[0];
         const int32_t width = scene.width / 2;
         EXPECT_EQ(runConverter(sceneArgs(layout, {"--type", "png", "a.b/scene"}), dir.path()),
                   (ConverterRun{0, "a.b/scene -> a.b/scene.png " + std::to_string(width) + "x15\n", ""}));

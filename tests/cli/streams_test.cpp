@@ -1,15 +1,12 @@
 // The converter's inputs as they arrive and its batches side by side: a pipe's
-// frames are the file's, an interrupt leaves only whole files, a file cut
-// while it converts is reported, and a batch prints in input order.
+// frames are the file's, an interrupt leaves only whole files, and a batch
+// prints in input order.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <thread>
 
-#include "cli/arguments.h"
-#include "cli/convert_job.h"
 #include "converter_run.h"
-#include "support/child_limits.h"
 #include "support/raw_builder.h"
 #include "support/temp_dir.h"
 
@@ -49,23 +46,6 @@ bool waitForBytes(const std::string& path, uintmax_t bytes)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return fs::file_size(path, error) >= bytes && !error;
-}
-
-// A file cut to nothing by another thread while its frames convert in bands:
-// a read error, never a crash, and no temporary left.
-TEST(Streams, AFileCutWhileItConvertsFailsWithAReadError)
-{
-    TempDir dir;
-    const std::string input = dir.file("cut_7399x4999_RGGB.raw");
-    ASSERT_TRUE(makeSparseFile(input, 3 * int64_t{49350128}));
-    std::thread cutter([&] {
-        EXPECT_TRUE(waitForBytes(dir.file("cut-0000.bm~"), 1u << 20));
-        fs::resize_file(input, 0);
-    });
-    EXPECT_EQ(runJob(planJob(parseArguments({"--frame", "all", "--output", dir.file("cut.bmp"), input}), input).job, {}).reason,
-              "cannot read (the file became shorter while it was read)");
-    cutter.join();
-    EXPECT_EQ(dir.contents().size(), 1u);
 }
 
 // 12 x 4 frames 5 rows of 16 bytes apart after 10 bytes, the fourth cut: from

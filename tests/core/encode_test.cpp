@@ -189,9 +189,8 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
             EXPECT_NEAR(data.color.cam_mul[i] / data.color.cam_mul[1], c.gains[i] / c.gains[1], 1e-6);
         }
         size_t mismatches = 0;
-        for (int32_t i = 0; i < c.width * c.height; ++i) {
-            const size_t at = static_cast<size_t>(i / c.width) * data.sizes.raw_pitch / 2 + static_cast<size_t>(i % c.width);
-            mismatches += data.rawdata.raw_image[at] != m.samples[static_cast<size_t>(i)];
+        for (size_t i = 0, w = static_cast<size_t>(m.width); i < m.samples.size(); ++i) {
+            mismatches += data.rawdata.raw_image[i / w * data.sizes.raw_pitch / 2 + i % w] != m.samples[i];
         }
         EXPECT_EQ(mismatches, 0u);
 
@@ -202,11 +201,8 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
         EXPECT_EQ(std::vector<uint8_t>(data.thumbnail.thumb, data.thumbnail.thumb + data.thumbnail.tlength),
                   expectedCells(m, pattern, 8, c.previewStep));
 
-        const std::string reportPath = path + ".txt";
-        std::string command = "exiftool -validate -warning -error -a -CalibrationIlluminant1 ";
-        command.append(path).append(" >").append(reportPath).append(" 2>&1");
-        EXPECT_EQ(std::system(command.c_str()), 0);
-        const std::vector<uint8_t> text = readFile(reportPath);
+        EXPECT_EQ(std::system(("exiftool -validate -warning -error -a -CalibrationIlluminant1 " + path + " >" + path + ".txt 2>&1").c_str()), 0);
+        const std::vector<uint8_t> text = readFile(path + ".txt");
         const std::string report(text.begin(), text.end());
         EXPECT_TRUE(report.find("Validate") != std::string::npos && report.find(": OK") != std::string::npos &&
                     report.find("Warning") == std::string::npos && report.find("Error") == std::string::npos &&

@@ -21,7 +21,8 @@
 namespace {
 
 // Names in any letter case, nothing more or less; the picture width of an odd
-// raw width and of qcom10's part group; row bytes past 2^31.
+// raw width and of qcom10's part group; row bytes past 2^31; the smallest and
+// largest sizes the qcom10 decoder takes.
 TEST(RawLayout, NamesAndSizes)
 {
     for (const auto& [name, layout] : {std::pair{"QCOM10", RawLayout::Qcom10}, {"Mipi12", RawLayout::Mipi12},
@@ -34,6 +35,10 @@ TEST(RawLayout, NamesAndSizes)
     EXPECT_EQ(layoutPictureWidth(RawLayout::Qcom10, 7), 6);
     EXPECT_EQ(layoutPictureWidth(RawLayout::Mipi10, 7399), 3699);
     EXPECT_EQ(minimumRowBytes(RawLayout::Mipi14, INT32_MAX), int64_t{536870912} * 7);
+    for (const auto& [width, height, decodable] : {std::tuple{1, 2, true}, {1, 1, false}, {0, 2, false},
+                                                   {65536, 65536, true}, {65537, 2, false}, {2, 65537, false}}) {
+        EXPECT_EQ(isDecodableGeometry(width, height), decodable) << width << " x " << height;
+    }
 }
 
 // The cell picture a decoder gives, blue first, row pair by row pair, each
@@ -139,15 +144,6 @@ TEST(LayoutRows, DecodersRefuseTouchingNothing)
         }
     }
     EXPECT_EQ(out, std::vector<uint8_t>(64, 0xA5));
-}
-
-// The smallest and largest sizes the qcom10 decoder takes.
-TEST(Qcom10Decoder, DecodableSizes)
-{
-    for (const auto& [width, height, decodable] : {std::tuple{1, 2, true}, {1, 1, false}, {0, 2, false},
-                                                   {65536, 65536, true}, {65537, 2, false}, {2, 65537, false}}) {
-        EXPECT_EQ(isDecodableGeometry(width, height), decodable) << width << " x " << height;
-    }
 }
 
 }  // namespace

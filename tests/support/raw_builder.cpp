@@ -1,33 +1,55 @@
 #include "support/raw_builder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
 
 #include "support/layout_packer.h"
-#include "support/mosaic_samples.h"
 
-RawFrame randomFrame(int32_t width, int32_t height, uint32_t seed)
+TestMosaic randomFrame(int32_t width, int32_t height, uint32_t seed)
 {
-    RawFrame frame{width, height, (width + 5) / 6 * 6, {}};
+    TestMosaic frame{(width + 5) / 6 * 6, height, 10, {}};
     std::mt19937 random(seed);
-    frame.samples.resize(static_cast<size_t>(frame.alignedWidth) * static_cast<size_t>(height));
+    frame.samples.resize(static_cast<size_t>(frame.width) * static_cast<size_t>(height));
     for (auto& s : frame.samples) {
         s = static_cast<uint16_t>(random() & 0x3FF);
     }
     return frame;
 }
 
-std::vector<uint8_t> packFrame(const RawFrame& frame)
+std::vector<uint8_t> packFrame(const TestMosaic& frame)
 {
     std::mt19937 noise(static_cast<uint32_t>(frame.width));
     std::vector<uint8_t> bytes;
-    for (auto row = frame.samples.begin(); row != frame.samples.end(); row += frame.alignedWidth) {
-        const std::vector<uint8_t> packed = packLayoutRow(RawLayout::Qcom10, {row, row + frame.alignedWidth}, noise);
+    for (auto row = frame.samples.begin(); row != frame.samples.end(); row += frame.width) {
+        const std::vector<uint8_t> packed = packLayoutRow(RawLayout::Qcom10, {row, row + frame.width}, noise);
         bytes.insert(bytes.end(), packed.begin(), packed.end());
     }
     return bytes;
+}
+
+std::vector<TestMosaic> writeLayoutDump(const std::string& path, const LayoutDump& d, uint32_t seed, bool endAtLastSample)
+{
+    std::mt19937 random(seed);
+    const int32_t bits = packedSampleBits(d.layout), columns = d.layout == RawLayout::Qcom10 ? (d.width + 5) / 6 * 6 : d.width;
+    std::vector<TestMosaic> frames;
+    std::vector<uint8_t> bytes(static_cast<size_t>(d.offset), 0xEE);
+    for (int32_t f = 0; f < d.frames; ++f) {
+        TestMosaic frame{columns, d.height, bits, std::vector<uint16_t>(static_cast<size_t>(columns * d.height))};
+        std::generate(frame.samples.begin(), frame.samples.end(), [&] { return static_cast<uint16_t>(random() % (1u << bits)); });
+        for (auto row = frame.samples.begin(); row != frame.samples.end(); row += columns) {
+            std::vector<uint8_t> packed = packLayoutRow(d.layout, {row, row + columns}, random);
+            const bool last = endAtLastSample && f + 1 == d.frames && row + columns == frame.samples.end();
+            packed.resize(last ? packed.size() : static_cast<size_t>(d.stride), 0xDD);
+            bytes.insert(bytes.end(), packed.begin(), packed.end());
+        }
+        bytes.resize(bytes.size() + static_cast<size_t>((d.scanlines - d.height) * d.stride), 0xCC);
+        frames.push_back(std::move(frame));
+    }
+    writeFile(path, bytes);
+    return frames;
 }
 
 std::vector<uint8_t> bottomUpBgr(const std::vector<uint8_t>& rgb, int32_t width, int32_t height)
@@ -59,10 +81,10 @@ std::vector<uint8_t> bmpFile(int32_t width, int32_t height, const std::vector<ui
     return file;
 }
 
-std::vector<uint8_t> expectedBmp(const RawFrame& frame, const std::string& pattern)
+std::vector<uint8_t> expectedBmp(const TestMosaic& frame, const std::string& pattern)
 {
-    const TestMosaic m{frame.alignedWidth, frame.height, frame.bits, frame.samples};
-    return bmpFile(m.width / 2, m.height / 2, bottomUpBgr(expectedCells(m, pattern.c_str(), 8, 1), m.width / 2, m.height / 2));
+    const int32_t width = frame.width / 2, height = frame.height / 2;
+    return bmpFile(width, height, bottomUpBgr(expectedCells(frame, pattern.c_str(), 8, 1), width, height));
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
