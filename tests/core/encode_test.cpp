@@ -201,7 +201,9 @@ TEST(DngWriterTest, LibRawReadsBackEverySample)
         EXPECT_EQ(std::vector<uint8_t>(data.thumbnail.thumb, data.thumbnail.thumb + data.thumbnail.tlength),
                   expectedCells(m, pattern, 8, c.previewStep));
 
-        EXPECT_EQ(std::system(("exiftool -validate -warning -error -a -CalibrationIlluminant1 " + path + " >" + path + ".txt 2>&1").c_str()), 0);
+        std::string command = "exiftool -validate -warning -error -a -CalibrationIlluminant1 " + path;
+        command += " >" + path + ".txt 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0);
         const std::vector<uint8_t> text = readFile(path + ".txt");
         const std::string report(text.begin(), text.end());
         EXPECT_TRUE(report.find("Validate") != std::string::npos && report.find(": OK") != std::string::npos &&

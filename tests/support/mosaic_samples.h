@@ -14,7 +14,7 @@ struct TestMosaic {
     int32_t width, height, bits;
     std::vector<uint16_t> samples;
 
-    uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y * width + x)]; }
+    uint16_t at(int32_t x, int32_t y) const { return samples[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
     MosaicFrame frame(int32_t pattern) const { return {width, height, bits, cellLayoutFor(pattern)}; }
     // Pointers to rows first .. first + count - 1 only, so a builder reaching
     // past its band reads outside `storage`.
@@ -22,7 +22,7 @@ struct TestMosaic {
     {
         storage->clear();
         for (int32_t y = first; y < first + count; ++y) {
-            storage->push_back(&samples[static_cast<size_t>(y * width)]);
+            storage->push_back(&samples[static_cast<size_t>(y) * static_cast<size_t>(width)]);
         }
         return {storage->data(), first, count};
     }
