@@ -321,9 +321,52 @@ struct BitWriter {
     }
 };
 
+// Huffman's tree over `weight` (two leaves at least) by the two-queue
+// construction: `sorted` gets the leaves in ascending weight, ties by index so
+// the codes, and so the file's bytes, do not depend on the standard library's
+// sort (the page's differs); depth[i] is the depth of sorted[i]. Returns the
+// deepest leaf's depth.
+int32_t huffmanDepths(const std::vector<uint32_t>& weight, std::vector<int32_t>* sorted, std::vector<int32_t>* depth)
+{
+    const auto leaves = static_cast<int32_t>(weight.size());
+    sorted->resize(weight.size());
+    for (int32_t i = 0; i < leaves; ++i) {
+        (*sorted)[static_cast<size_t>(i)] = i;
+    }
+    std::sort(sorted->begin(), sorted->end(), [&](int32_t a, int32_t b) {
+        const uint32_t wa = weight[static_cast<size_t>(a)], wb = weight[static_cast<size_t>(b)];
+        return wa != wb ? wa < wb : a < b;
+    });
+    // Nodes 0 .. leaves - 1 are the leaves in ascending weight, then the
+    // internal nodes as they are made, also ascending.
+    std::vector<uint32_t> node(static_cast<size_t>(2 * leaves - 1));
+    std::vector<int32_t> parent(node.size());
+    for (int32_t i = 0; i < leaves; ++i) {
+        node[static_cast<size_t>(i)] = weight[static_cast<size_t>((*sorted)[static_cast<size_t>(i)])];
+    }
+    int32_t nextLeaf = 0;
+    int32_t nextInner = leaves;
+    for (int32_t made = leaves; made < 2 * leaves - 1; ++made) {
+        int32_t pick[2];
+        for (int32_t& p : pick) {
+            const bool leaf = nextLeaf < leaves &&
+                              (nextInner >= made || node[static_cast<size_t>(nextLeaf)] <= node[static_cast<size_t>(nextInner)]);
+            p = leaf ? nextLeaf++ : nextInner++;
+        }
+        node[static_cast<size_t>(made)] = node[static_cast<size_t>(pick[0])] + node[static_cast<size_t>(pick[1])];
+        parent[static_cast<size_t>(pick[0])] = parent[static_cast<size_t>(pick[1])] = made;
+    }
+    depth->assign(node.size(), 0);
+    int32_t deepest = 0;
+    for (int32_t i = 2 * leaves - 3; i >= 0; --i) {
+        (*depth)[static_cast<size_t>(i)] = (*depth)[static_cast<size_t>(parent[static_cast<size_t>(i)])] + 1;
+        deepest = std::max(deepest, (*depth)[static_cast<size_t>(i)]);
+    }
+    return deepest;
+}
+
 // Code lengths of at most `limit` bits from `freq` (0 for an unused symbol):
-// Huffman's, from the two-queue construction over the symbols sorted by
-// frequency; when a code runs past the limit the frequencies are halved
+// Huffman's; when a code runs past the limit the frequencies are halved
 // (staying above 0) and the codes built again, which flattens the tree.
 void codeLengths(const uint32_t* freq, int32_t symbols, int32_t limit, uint8_t* lengths)
 {
@@ -336,61 +379,21 @@ void codeLengths(const uint32_t* freq, int32_t symbols, int32_t limit, uint8_t* 
             weight.push_back(freq[s]);
         }
     }
-    const auto leaves = static_cast<int32_t>(order.size());
-    if (leaves == 0) {
-        return;
-    }
-    if (leaves == 1) {
+    if (order.size() == 1) {
         lengths[order[0]] = 1;
+    }
+    if (order.size() < 2) {
         return;
     }
-    std::vector<int32_t> parent(static_cast<size_t>(2 * leaves - 1));
-    std::vector<uint32_t> node(static_cast<size_t>(2 * leaves - 1));
-    std::vector<int32_t> depth(static_cast<size_t>(2 * leaves - 1));
-    for (;;) {
-        std::vector<int32_t> sorted(order.size());
-        for (int32_t i = 0; i < leaves; ++i) {
-            sorted[static_cast<size_t>(i)] = i;
-        }
-        // Ties broken by symbol: the codes, and so the file's bytes, must not
-        // depend on the standard library's sort (the page's differs).
-        std::sort(sorted.begin(), sorted.end(), [&](int32_t a, int32_t b) {
-            const uint32_t wa = weight[static_cast<size_t>(a)], wb = weight[static_cast<size_t>(b)];
-            return wa != wb ? wa < wb : a < b;
-        });
-        // Nodes 0 .. leaves - 1 are the leaves in ascending weight, then the
-        // internal nodes as they are made, also ascending.
-        for (int32_t i = 0; i < leaves; ++i) {
-            node[static_cast<size_t>(i)] = weight[static_cast<size_t>(sorted[static_cast<size_t>(i)])];
-        }
-        int32_t nextLeaf = 0;
-        int32_t nextInner = leaves;
-        for (int32_t made = leaves; made < 2 * leaves - 1; ++made) {
-            int32_t pick[2];
-            for (int32_t& p : pick) {
-                const bool leaf = nextLeaf < leaves &&
-                                  (nextInner >= made || node[static_cast<size_t>(nextLeaf)] <= node[static_cast<size_t>(nextInner)]);
-                p = leaf ? nextLeaf++ : nextInner++;
-            }
-            node[static_cast<size_t>(made)] = node[static_cast<size_t>(pick[0])] + node[static_cast<size_t>(pick[1])];
-            parent[static_cast<size_t>(pick[0])] = parent[static_cast<size_t>(pick[1])] = made;
-        }
-        depth[static_cast<size_t>(2 * leaves - 2)] = 0;
-        int32_t deepest = 0;
-        for (int32_t i = 2 * leaves - 3; i >= 0; --i) {
-            depth[static_cast<size_t>(i)] = depth[static_cast<size_t>(parent[static_cast<size_t>(i)])] + 1;
-            deepest = std::max(deepest, depth[static_cast<size_t>(i)]);
-        }
-        if (deepest <= limit) {
-            for (int32_t i = 0; i < leaves; ++i) {
-                lengths[order[static_cast<size_t>(sorted[static_cast<size_t>(i)])]] =
-                    static_cast<uint8_t>(depth[static_cast<size_t>(i)]);
-            }
-            return;
-        }
+    std::vector<int32_t> sorted;
+    std::vector<int32_t> depth;
+    while (huffmanDepths(weight, &sorted, &depth) > limit) {
         for (uint32_t& w : weight) {
             w = (w + 1) / 2;
         }
+    }
+    for (size_t i = 0; i < order.size(); ++i) {
+        lengths[order[static_cast<size_t>(sorted[i])]] = static_cast<uint8_t>(depth[i]);
     }
 }
 
@@ -531,68 +534,81 @@ constexpr uint8_t kCodeLengthExtraBits[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0
 
 // One block of data[from .. to - 1], dynamic or, when that would be larger,
 // stored; `last` sets BFINAL.
-void writeBlock(const uint8_t* data, size_t from, size_t to, bool last, std::vector<uint16_t>& tokens,
-                BitWriter& w)
-{
-    uint32_t freq[kLitLenSymbols] = {};
-    const size_t n = tokenize(data, from, to, tokens.data(), freq);
-    freq[kEndOfBlock] = 1;
+// A dynamic block's codes: the literal/length code's lengths and the code
+// length code that sends them.
+struct BlockCodes {
     uint8_t lengths[kLitLenSymbols];
-    codeLengths(freq, kLitLenSymbols, kMaxCodeBits, lengths);
-    int32_t litLenCodes = kLitLenSymbols;
-    while (lengths[litLenCodes - 1] == 0) {
-        --litLenCodes;
+    int32_t litLenCodes = kLitLenSymbols;  // lengths sent: up to the last code used
+    std::vector<LengthSymbol> header;      // the lengths as code length symbols
+    uint8_t headerLengths[19];
+    int32_t headerCodes = 19;  // code length code lengths sent, in kCodeLengthOrder
+};
+
+void planBlockCodes(const uint32_t* freq, BlockCodes* c)
+{
+    codeLengths(freq, kLitLenSymbols, kMaxCodeBits, c->lengths);
+    while (c->lengths[c->litLenCodes - 1] == 0) {
+        --c->litLenCodes;
     }
     // The literal/length code's lengths and the distance code's as one
     // sequence: a single distance code, distance 1, of one bit.
     uint8_t sequence[kLitLenSymbols + 1];
-    std::copy(lengths, lengths + litLenCodes, sequence);
-    sequence[litLenCodes] = 1;
-    const std::vector<LengthSymbol> header = lengthSymbols(sequence, litLenCodes + 1);
+    std::copy(c->lengths, c->lengths + c->litLenCodes, sequence);
+    sequence[c->litLenCodes] = 1;
+    c->header = lengthSymbols(sequence, c->litLenCodes + 1);
     uint32_t headerFreq[19] = {};
-    for (const LengthSymbol& s : header) {
+    for (const LengthSymbol& s : c->header) {
         ++headerFreq[s.symbol];
     }
-    uint8_t headerLengths[19];
-    codeLengths(headerFreq, 19, kMaxCodeLengthBits, headerLengths);
-    int32_t headerCodes = 19;
-    while (headerCodes > 4 && headerLengths[kCodeLengthOrder[headerCodes - 1]] == 0) {
-        --headerCodes;
+    codeLengths(headerFreq, 19, kMaxCodeLengthBits, c->headerLengths);
+    while (c->headerCodes > 4 && c->headerLengths[kCodeLengthOrder[c->headerCodes - 1]] == 0) {
+        --c->headerCodes;
     }
+}
 
-    uint64_t dynamicBits = 3 + 14 + 3 * static_cast<uint64_t>(headerCodes);
-    for (const LengthSymbol& s : header) {
-        dynamicBits += headerLengths[s.symbol] + kCodeLengthExtraBits[s.symbol];
+uint64_t dynamicBlockBits(const uint32_t* freq, const BlockCodes& c)
+{
+    uint64_t bits = 3 + 14 + 3 * static_cast<uint64_t>(c.headerCodes);
+    for (const LengthSymbol& s : c.header) {
+        bits += c.headerLengths[s.symbol] + kCodeLengthExtraBits[s.symbol];
     }
     for (int32_t s = 0; s < kLitLenSymbols; ++s) {
         const uint64_t extra = s > kEndOfBlock ? kLengthExtra[s - kEndOfBlock - 1] + 1u : 0u;
-        dynamicBits += freq[s] * (lengths[s] + extra);
+        bits += freq[s] * (c.lengths[s] + extra);
     }
-    if (dynamicBits >= 8 * (to - from) + 40) {
-        // Stored: header bits, byte alignment, LEN and NLEN, the bytes.
-        const auto size = static_cast<uint32_t>(to - from);
-        w.put(last ? 1 : 0, 3);
-        w.alignToByte();
-        w.put(size | (size ^ 0xFFFFu) << 16, 32);
-        std::memcpy(w.out, data + from, size);
-        w.out += size;
-        return;
-    }
+    return bits;
+}
 
+// Stored: header bits, byte alignment, LEN and NLEN, the bytes.
+void writeStoredBlock(const uint8_t* bytes, uint32_t size, bool last, BitWriter& w)
+{
+    w.put(last ? 1 : 0, 3);
+    w.alignToByte();
+    w.put(size | (size ^ 0xFFFFu) << 16, 32);
+    std::memcpy(w.out, bytes, size);
+    w.out += size;
+}
+
+void writeDynamicHeader(const BlockCodes& c, bool last, BitWriter& w)
+{
     uint32_t headerCodesOf[19];
-    canonicalCodes(headerLengths, 19, headerCodesOf);
-    w.put((last ? 1u : 0u) | 2u << 1 | static_cast<uint64_t>(litLenCodes - 257) << 3 |
-              static_cast<uint64_t>(headerCodes - 4) << 13, 17);  // HDIST 0: one distance code
-    for (int32_t i = 0; i < headerCodes; ++i) {
-        w.put(headerLengths[kCodeLengthOrder[i]], 3);
+    canonicalCodes(c.headerLengths, 19, headerCodesOf);
+    w.put((last ? 1u : 0u) | 2u << 1 | static_cast<uint64_t>(c.litLenCodes - 257) << 3 |
+              static_cast<uint64_t>(c.headerCodes - 4) << 13, 17);  // HDIST 0: one distance code
+    for (int32_t i = 0; i < c.headerCodes; ++i) {
+        w.put(c.headerLengths[kCodeLengthOrder[i]], 3);
     }
-    for (const LengthSymbol& s : header) {
-        w.put(headerCodesOf[s.symbol] | static_cast<uint64_t>(s.extra) << headerLengths[s.symbol],
-              headerLengths[s.symbol] + kCodeLengthExtraBits[s.symbol]);
+    for (const LengthSymbol& s : c.header) {
+        w.put(headerCodesOf[s.symbol] | static_cast<uint64_t>(s.extra) << c.headerLengths[s.symbol],
+              c.headerLengths[s.symbol] + kCodeLengthExtraBits[s.symbol]);
     }
+}
 
-    // Each token's bits and their count: a literal's code, or a length's code,
-    // its extra bits and the distance's one-bit code 0.
+// The tokens and the end of block. Each token's bits and their count are one
+// lookup: a literal's code, or a length's code, its extra bits and the
+// distance's one-bit code 0.
+void writeTokens(const uint16_t* tokens, size_t n, const uint8_t* lengths, BitWriter& w)
+{
     uint32_t codes[kLitLenSymbols];
     canonicalCodes(lengths, kLitLenSymbols, codes);
     uint32_t tokenBits[kTokens];
@@ -631,6 +647,22 @@ void writeBlock(const uint8_t* data, size_t from, size_t to, bool last, std::vec
         w.put(tokenBits[tokens[i]], tokenCount[tokens[i]]);
     }
     w.put(tokenBits[kEndOfBlock], tokenCount[kEndOfBlock]);
+}
+
+void writeBlock(const uint8_t* data, size_t from, size_t to, bool last, std::vector<uint16_t>& tokens,
+                BitWriter& w)
+{
+    uint32_t freq[kLitLenSymbols] = {};
+    const size_t n = tokenize(data, from, to, tokens.data(), freq);
+    freq[kEndOfBlock] = 1;
+    BlockCodes codes;
+    planBlockCodes(freq, &codes);
+    if (dynamicBlockBits(freq, codes) >= 8 * (to - from) + 40) {
+        writeStoredBlock(data + from, static_cast<uint32_t>(to - from), last, w);
+        return;
+    }
+    writeDynamicHeader(codes, last, w);
+    writeTokens(tokens.data(), n, codes.lengths, w);
 }
 
 // The band's deflate data after `chunk`'s head: blocks, then the end of the
@@ -677,42 +709,24 @@ std::vector<uint8_t> pngStart(int32_t width, int32_t height, int32_t bitDepth)
     return file;
 }
 
-bool pngEncodeBand(const uint8_t* rows, int64_t stride, int32_t rowCount, int32_t width,
-                   int32_t bitDepth, bool last, PngBand* band)
-{
-    if (rows == nullptr || rowCount < 1 || width < 1 || (bitDepth != 8 && bitDepth != 16)) {
-        return false;
-    }
-    const size_t pixel = bitDepth == 8 ? 3 : 6;
-    const uint64_t rowBytes = static_cast<uint64_t>(width) * pixel;
-    const uint64_t bytes = static_cast<uint64_t>(rowCount) * (1 + rowBytes);
-    if (bytes > kMaxPngBandBytes) {
-        return false;
-    }
+namespace {
 
-    // The whole band filtered first: one checksum, one estimate and one
-    // deflate call over it.
-    const auto filteredBytes = static_cast<size_t>(bytes);
-    band->filtered.resize(filteredBytes);
-    uint8_t* filtered = band->filtered.data();
+// Each row behind its filter byte, Sub-filtered.
+void filterRows(const uint8_t* rows, int64_t stride, int32_t rowCount, uint64_t rowBytes, size_t pixel,
+                uint8_t* filtered)
+{
     for (int32_t k = 0; k < rowCount; ++k) {
         uint8_t* out = filtered + static_cast<size_t>(k) * (1 + rowBytes);
         out[0] = kSubFilter;
         subFilter(rows + k * stride, static_cast<size_t>(rowBytes), pixel, out + 1);
     }
-    const uint32_t adler = adlerOf(filtered, filteredBytes);
-    const Coding coding = codingFor(filtered, filteredBytes);
+}
 
-    band->adler = adler;
-    band->bytes = bytes;
-    std::vector<uint8_t>& chunk = band->chunk;
-    if (bitDepth == 16 && coding.level != kStoredLevel) {
-        const size_t data = deflateBand(filtered, filteredBytes, last, band->tokens, chunk);
-        chunk.resize(kChunkHeadBytes + data + kChunkCrcBytes);
-        frameChunk(chunk.data(), "IDAT", static_cast<uint32_t>(data));
-        return true;
-    }
-
+// zlib's deflate of the band into `chunk` past the chunk's head; the data's
+// size in `data`. False when zlib fails.
+bool zlibDeflateBand(uint8_t* filtered, size_t bytes, const Coding& coding, bool last,
+                     std::vector<uint8_t>& chunk, size_t* data)
+{
     std::unique_ptr<z_stream, DeflateEnd> stream(new z_stream{});
     if (deflateInit2(stream.get(), coding.level, Z_DEFLATED, kRawWindowBits, kMemLevel, coding.strategy) != Z_OK) {
         return false;
@@ -734,7 +748,7 @@ bool pngEncodeBand(const uint8_t* rows, int64_t stride, int32_t rowCount, int32_
     };
 
     z.next_in = filtered;
-    z.avail_in = static_cast<uInt>(filteredBytes);
+    z.avail_in = static_cast<uInt>(bytes);
     const int flush = last ? Z_FINISH : Z_FULL_FLUSH;
     for (;;) {
         keepRoom();
@@ -746,8 +760,42 @@ bool pngEncodeBand(const uint8_t* rows, int64_t stride, int32_t rowCount, int32_
             return false;
         }
     }
+    *data = static_cast<size_t>(z.next_out - chunk.data()) - kChunkHeadBytes;
+    return true;
+}
 
-    const size_t data = static_cast<size_t>(z.next_out - chunk.data()) - kChunkHeadBytes;
+}  // namespace
+
+bool pngEncodeBand(const uint8_t* rows, int64_t stride, int32_t rowCount, int32_t width,
+                   int32_t bitDepth, bool last, PngBand* band)
+{
+    if (rows == nullptr || rowCount < 1 || width < 1 || (bitDepth != 8 && bitDepth != 16)) {
+        return false;
+    }
+    const size_t pixel = bitDepth == 8 ? 3 : 6;
+    const uint64_t rowBytes = static_cast<uint64_t>(width) * pixel;
+    const uint64_t bytes = static_cast<uint64_t>(rowCount) * (1 + rowBytes);
+    if (bytes > kMaxPngBandBytes) {
+        return false;
+    }
+
+    // The whole band filtered first: one checksum, one estimate and one
+    // deflate call over it.
+    const auto filteredBytes = static_cast<size_t>(bytes);
+    band->filtered.resize(filteredBytes);
+    uint8_t* filtered = band->filtered.data();
+    filterRows(rows, stride, rowCount, rowBytes, pixel, filtered);
+    const Coding coding = codingFor(filtered, filteredBytes);
+    band->adler = adlerOf(filtered, filteredBytes);
+    band->bytes = bytes;
+
+    std::vector<uint8_t>& chunk = band->chunk;
+    size_t data = 0;
+    if (bitDepth == 16 && coding.level != kStoredLevel) {
+        data = deflateBand(filtered, filteredBytes, last, band->tokens, chunk);
+    } else if (!zlibDeflateBand(filtered, filteredBytes, coding, last, chunk, &data)) {
+        return false;
+    }
     chunk.resize(kChunkHeadBytes + data + kChunkCrcBytes);
     frameChunk(chunk.data(), "IDAT", static_cast<uint32_t>(data));
     return true;
