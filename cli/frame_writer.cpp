@@ -64,8 +64,8 @@ private:
     std::vector<ColourSums> sums_;
 };
 
-// The white balance gains: none, the given ones, or grey world's from a first pass
-// over the frame.
+}  // namespace
+
 bool balanceGains(const FrameRequest& request, double gains[3], std::string* reason, BandFailure* failure)
 {
     const Development& look = request.look;
@@ -85,8 +85,6 @@ bool balanceGains(const FrameRequest& request, double gains[3], std::string* rea
     pass.gains(gains);
     return true;
 }
-
-}  // namespace
 
 PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Development& look)
 {

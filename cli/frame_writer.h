@@ -33,6 +33,10 @@ struct PictureSize {
 };
 PictureSize pictureSize(const FrameGeometry& frame, OutputType type, const Development& look);
 
+// The white balance gains: none, the given ones, or grey world's from a first
+// pass over the frame. False with the reason when a read fails.
+bool balanceGains(const FrameRequest& request, double gains[3], std::string* reason, BandFailure* failure);
+
 // Writes the whole file. False with the reason when a read or write fails or
 // memory runs out; `failure` says which.
 bool writeFrameInBands(ReplacingFile& out, const FrameRequest& request, std::string* reason, BandFailure* failure);

@@ -144,31 +144,15 @@ bool developed(const Development& look)
     return look.full || look.black != 0 || look.balance != Balance::None || look.srgb;
 }
 
-// Grey world gains over the whole frame, as the converter's --wb auto finds them.
-void greyWorld(const Job& job, int64_t k, double gains[3])
-{
-    const FrameGeometry& f = job.frame;
-    const MosaicFrame mosaic{f.width, f.height, layoutInfo(f.layout).sampleBits, cellLayoutFor(job.pattern)};
-    std::vector<uint16_t> samples(static_cast<size_t>(f.width));
-    ColourSums sums;
-    const uint8_t* first = dump.bytes.get() + frameStart(f, k);
-    for (int32_t row = 0; row < f.height; ++row) {
-        unpackRow(f.layout, first + row * f.stride, f.width, samples.data());
-        const uint16_t* rows[1] = {samples.data()};
-        addColourSums(mosaic, SampleRows{rows, row, 1}, static_cast<uint16_t>(job.look.black), &sums);
-    }
-    greyWorldGains(sums, gains);
-}
-
 bool developTables(const Job& job, int64_t k, DevelopTables* tables)
 {
-    double gains[3] = {1.0, 1.0, 1.0};
-    if (job.look.balance == Balance::Gains) {
-        for (int c = 0; c < 3; ++c) {
-            gains[c] = job.look.gains[c];
-        }
-    } else if (job.look.balance == Balance::Auto) {
-        greyWorld(job, k, gains);
+    const MemorySource source(dump.bytes.get());
+    double gains[3];
+    std::string reason;
+    BandFailure failure = BandFailure::None;
+    if (!balanceGains(FrameRequest{source, job.frame, k, cellLayoutFor(job.pattern), OutputType::Bmp, job.look, {}},
+                      gains, &reason, &failure)) {
+        return false;
     }
     const DevelopSettings settings{layoutInfo(job.frame.layout).sampleBits, static_cast<uint16_t>(job.look.black),
                                    {gains[0], gains[1], gains[2]}, job.look.srgb};
