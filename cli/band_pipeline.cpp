@@ -19,37 +19,93 @@ constexpr int64_t kInputBytesPerThread = int64_t{4} * 1024 * 1024;
 // few only wait for each other. Developing and deflating keep more cores busy,
 // but past four they too wait on that bus.
 constexpr unsigned kMaxThreads = 4;
+// Bands in flight a thread: the one being written holds a slot while the
+// others go on making theirs. Two and three a thread convert a 7399 x 4999
+// BMP in about the same time, one leaves the writer waiting (1.25 x), six
+// crowd the processor's cache (1.3 x).
+constexpr unsigned kSlotsPerThread = 3;
 
-// What the workers share: which band is next to make, which next to deliver,
-// and the first failure.
+// What the threads share: which band is next to make, which next to deliver,
+// the bands made but not yet delivered, and the first failure. Band b is made
+// into slot b % slots once band b - slots has left it.
 struct PipelineProgress {
+    explicit PipelineProgress(unsigned slotCount) : slots(slotCount), made(slotCount) {}
+
+    struct MadeBand {
+        int32_t band = -1;  // none
+        bool ok = false;
+        std::string reason;
+    };
+
+    unsigned slots;
     std::atomic<int32_t> nextToMake{0};
-    std::mutex order;
-    std::condition_variable deliveredOne;
+    std::mutex lock;
+    std::condition_variable slotFreed;
+    std::vector<MadeBand> made;
     int32_t nextToDeliver = 0;
+    bool delivering = false;
     BandOutcome outcome;
 };
 
-void work(PipelineProgress& shared, int32_t bands, unsigned worker, const MakeBand& make, const DeliverBand& deliver)
+unsigned slotOf(const PipelineProgress& shared, int32_t band)
 {
-    for (int32_t band = shared.nextToMake++; band < bands; band = shared.nextToMake++) {
-        std::string reason;
-        const bool made = make(band, worker, &reason);
+    return static_cast<unsigned>(band) % shared.slots;
+}
 
-        std::unique_lock<std::mutex> lock(shared.order);
-        shared.deliveredOne.wait(
-            lock, [&] { return shared.outcome.failed != BandStage::None || shared.nextToDeliver == band; });
-        if (shared.outcome.failed != BandStage::None) {
-            return;
+// Delivers every band made, in order, from the next one on, with the lock
+// released while a band is written so that the other threads go on making
+// theirs. One thread at a time holds this turn: a band made meanwhile is left
+// for it.
+void deliverMadeBands(PipelineProgress& shared, std::unique_lock<std::mutex>& held, const DeliverBand& deliver)
+{
+    if (shared.delivering) {
+        return;
+    }
+    shared.delivering = true;
+    while (shared.outcome.failed == BandStage::None) {
+        const int32_t band = shared.nextToDeliver;
+        const unsigned slot = slotOf(shared, band);
+        PipelineProgress::MadeBand& made = shared.made[slot];
+        if (made.band != band) {
+            break;
         }
-        if (!made) {
-            shared.outcome = {BandStage::Make, reason};
-        } else if (!deliver(band, worker, &reason)) {
-            shared.outcome = {BandStage::Deliver, reason};
+        std::string reason = std::move(made.reason);
+        bool delivered = false;
+        if (made.ok) {
+            held.unlock();
+            delivered = deliver(band, slot, &reason);
+            held.lock();
+        }
+        if (!delivered) {
+            shared.outcome = {made.ok ? BandStage::Deliver : BandStage::Make, std::move(reason)};
         }
         ++shared.nextToDeliver;
-        // Every waiting worker: only the one holding the next band may go on.
-        shared.deliveredOne.notify_all();
+        // Threads wait on different slots: all of them look.
+        shared.slotFreed.notify_all();
+    }
+    shared.delivering = false;
+}
+
+void work(PipelineProgress& shared, int32_t bands, const MakeBand& make, const DeliverBand& deliver)
+{
+    for (int32_t band = shared.nextToMake++; band < bands; band = shared.nextToMake++) {
+        const unsigned slot = slotOf(shared, band);
+        {
+            std::unique_lock<std::mutex> held(shared.lock);
+            shared.slotFreed.wait(held, [&] {
+                return shared.outcome.failed != BandStage::None ||
+                       band - shared.nextToDeliver < static_cast<int64_t>(shared.slots);
+            });
+            if (shared.outcome.failed != BandStage::None) {
+                return;
+            }
+        }
+        std::string reason;
+        const bool ok = make(band, slot, &reason);
+
+        std::unique_lock<std::mutex> held(shared.lock);
+        shared.made[slot] = {band, ok, std::move(reason)};
+        deliverMadeBands(shared, held, deliver);
         if (shared.outcome.failed != BandStage::None) {
             return;
         }
@@ -65,18 +121,19 @@ unsigned worthwhileThreads(const FrameGeometry& frame)
     return static_cast<unsigned>(std::min<int64_t>({hardware, kMaxThreads, worthwhile}));
 }
 
-BandOutcome runBands(int32_t bands, unsigned workers, const MakeBand& make, const DeliverBand& deliver)
+BandOutcome runBands(int32_t bands, unsigned threads, unsigned slots, const MakeBand& make,
+                     const DeliverBand& deliver)
 {
-    PipelineProgress shared;
+    PipelineProgress shared(std::max(1u, slots));
     std::vector<std::thread> helpers;
     try {
-        for (unsigned w = 1; w < workers; ++w) {
-            helpers.emplace_back(work, std::ref(shared), bands, w, std::cref(make), std::cref(deliver));
+        for (unsigned t = 1; t < threads; ++t) {
+            helpers.emplace_back(work, std::ref(shared), bands, std::cref(make), std::cref(deliver));
         }
     } catch (const std::exception&) {
         // No thread or no memory for one: fewer threads still make every band.
     }
-    work(shared, bands, 0, make, deliver);
+    work(shared, bands, make, deliver);
     for (auto& helper : helpers) {
         helper.join();
     }
@@ -94,17 +151,18 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
     const int64_t rowsPerBand = plan.rowsPerBand > 0 ? plan.rowsPerBand : kBandBytes / std::max<int64_t>(1, sink.rowBytes());
     const int32_t bandRows = static_cast<int32_t>(std::clamp<int64_t>(rowsPerBand, 1, rows));
     const int32_t bands = (rows + bandRows - 1) / bandRows;
-    const unsigned wanted = std::clamp<unsigned>(plan.threads > 0 ? plan.threads : worthwhileThreads(frame), 1,
-                                                 static_cast<unsigned>(bands));
-    unsigned workers = 0;
+    const unsigned threads = std::clamp<unsigned>(plan.threads > 0 ? plan.threads : worthwhileThreads(frame), 1,
+                                                  static_cast<unsigned>(bands));
+    const unsigned wanted = std::min<unsigned>(kSlotsPerThread * threads, static_cast<unsigned>(bands));
+    unsigned slots = 0;
     try {
-        for (; workers < wanted; ++workers) {
+        for (; slots < wanted; ++slots) {
             sink.addWorker(bandRows);
         }
     } catch (const std::bad_alloc&) {
-        // As many workers as there was memory for.
+        // As many bands in flight as there was memory for.
     }
-    if (workers == 0) {
+    if (slots == 0) {
         *reason = "not enough memory";
         *failure = BandFailure::Memory;
         return false;
@@ -127,7 +185,7 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
     const auto deliver = [&](int32_t band, unsigned worker, std::string* why) {
         return sink.deliver(rowsOf(band), worker, why);
     };
-    const BandOutcome outcome = runBands(bands, workers, make, deliver);
+    const BandOutcome outcome = runBands(bands, std::min(threads, slots), slots, make, deliver);
     *reason = outcome.reason;
     *failure = outcome.failed == BandStage::None   ? BandFailure::None
                : outOfMemory                       ? BandFailure::Memory

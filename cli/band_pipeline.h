@@ -1,9 +1,10 @@
 // The one loop every converter output runs: a frame's rows in bands, each band
-// made (read, decoded or developed, encoded) on whichever worker thread takes
-// it, into that worker's own buffers, and handed to the output's sink strictly
-// in band order, so a file is written front to back while the next bands are
-// already being made and memory stays that of a few bands whatever the dump's
-// size.
+// made (read, decoded or developed, encoded) on whichever thread takes it, into
+// a slot of buffers of its own, and handed to the output's sink strictly in
+// band order by one thread at a time, with no lock held while it writes: the
+// other threads go on making the bands after it meanwhile, so reading and
+// decoding overlap writing, and memory stays that of a few bands whatever the
+// dump's size.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,7 @@ constexpr int64_t kBandBytes = int64_t{128} * 1024;
 // choose a row or two a band to put band edges anywhere.
 struct BandPlan {
     int32_t rowsPerBand = 0;  // output rows a band, else kBandBytes' worth
-    unsigned threads = 0;     // workers wanted, else worthwhileThreads
+    unsigned threads = 0;     // threads wanted, else worthwhileThreads
 };
 
 // Threads, the calling one included, that a frame's conversion repays: up to
@@ -48,8 +49,9 @@ public:
     virtual int64_t rowBytes() const = 0;  // output bytes a row makes; sets the band size
     // What precedes the first band. False with the reason.
     virtual bool begin(std::string* reason) = 0;
-    // Adds the buffers of one more worker for bands of `rowsPerBand` rows;
-    // throws std::bad_alloc when there is no memory for them.
+    // Adds one more slot: the buffers of one band in flight, for bands of
+    // `rowsPerBand` rows; throws std::bad_alloc when there is no memory for
+    // them. `worker` below names the slot a band is made in and delivered from.
     virtual void addWorker(int32_t rowsPerBand) = 0;
     // Called from several threads at once, never twice for a band; may throw
     // std::bad_alloc. False with the reason when a read fails.
@@ -60,20 +62,21 @@ public:
     virtual bool end(std::string* reason) = 0;
 };
 
-// Writes the sink's whole output. Every worker's buffers are made before any
-// thread starts, so memory running short means fewer workers; a band that
+// Writes the sink's whole output. Every slot's buffers are made before any
+// thread starts, so memory running short means fewer bands in flight; a band that
 // still runs out of memory fails the write. False with the reason when a
 // read or write fails or memory runs out; `failure` says which.
 bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame, std::string* reason,
                 BandFailure* failure);
 
-// Makes band `band` with the buffers of worker `worker`; false with the reason
-// when it cannot. Called from several threads at once, never twice for a band.
-using MakeBand = std::function<bool(int32_t band, unsigned worker, std::string* reason)>;
+// Makes band `band` into slot `slot`; false with the reason when it cannot.
+// Called from several threads at once, never twice for a band, never for a
+// slot whose band has not been delivered yet.
+using MakeBand = std::function<bool(int32_t band, unsigned slot, std::string* reason)>;
 
-// Takes band `band`, made by worker `worker`; false with the reason to stop.
+// Takes band `band`, made in slot `slot`; false with the reason to stop.
 // Called in band order, one call at a time.
-using DeliverBand = std::function<bool(int32_t band, unsigned worker, std::string* reason)>;
+using DeliverBand = std::function<bool(int32_t band, unsigned slot, std::string* reason)>;
 
 // What stopped a pipeline: the first failure in band order.
 enum class BandStage { None, Make, Deliver };
@@ -83,7 +86,8 @@ struct BandOutcome {
     std::string reason;
 };
 
-// Runs bands 0 .. bands - 1 on `workers` threads (the calling one included;
-// fewer when the system will not start more). Every band before a failed one
-// has been delivered; none after it is.
-BandOutcome runBands(int32_t bands, unsigned workers, const MakeBand& make, const DeliverBand& deliver);
+// Runs bands 0 .. bands - 1 on `threads` threads (the calling one included;
+// fewer when the system will not start more), band b in slot b % slots. Every
+// band before a failed one has been delivered; none after it is.
+BandOutcome runBands(int32_t bands, unsigned threads, unsigned slots, const MakeBand& make,
+                     const DeliverBand& deliver);

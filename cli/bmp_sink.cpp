@@ -23,6 +23,7 @@ public:
             *reason = "the picture is too large for a BMP file";
             return false;
         }
+        out_.reserve(kBmpHeaderBytes + static_cast<uint64_t>(stride_) * static_cast<uint64_t>(pixels_.height()));
         if (!out_.write(header, sizeof header)) {
             *reason = out_.reason();
             return false;

@@ -32,6 +32,7 @@ public:
             *reason = "the frame cannot be described in a DNG file";
             return false;
         }
+        out_.reserve(layout_.fileBytes);
         const std::vector<uint8_t> head = dngHead(description_, layout_);
         if (!out_.write(head.data(), head.size())) {
             *reason = out_.reason();

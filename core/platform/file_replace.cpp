@@ -153,6 +153,15 @@ bool ReplacingFile::open()
     return false;
 }
 
+void ReplacingFile::reserve([[maybe_unused]] uint64_t bytes)
+{
+#if defined(__linux__)
+    if (file_ != nullptr && bytes > 0 && bytes <= static_cast<uint64_t>(INT64_MAX)) {
+        (void)fallocate(fileno(file_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+    }
+#endif
+}
+
 bool ReplacingFile::write(const void* data, size_t size)
 {
     errno = 0;

@@ -32,6 +32,12 @@ public:
 
     // Creates the temporary.
     bool open();
+    // Sets aside room for `bytes` of contents without changing the file's
+    // size, where the system can (Linux): ext4 then writes the contents about
+    // a third faster than when it allocates block by block as they arrive. A
+    // hint, so it fails silently; a file written shorter keeps the room to its
+    // end, so callers pass only a size they know exactly.
+    void reserve(uint64_t bytes);
     // Appends bytes; false on a short write.
     bool write(const void* data, size_t size);
     // Closes the temporary and moves it over the target, which may be a file

@@ -1,7 +1,10 @@
-// The band pipeline alone: workers that finish out of turn wait together for
-// the band before theirs, and every one of them must wake when it is written.
+// The band pipeline alone: threads that finish out of turn leave their bands
+// for the one writing, a slot is never made into before its band is written,
+// and every thread waiting for a slot must wake when one is.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <future>
@@ -13,15 +16,24 @@
 TEST(BandPipeline, UnevenBandsAllArriveInOrder)
 {
     std::vector<int32_t> delivered;
-    const auto make = [](int32_t band, unsigned, std::string*) {
+    std::array<std::atomic<int32_t>, 5> holding{};  // the band each slot holds, plus one
+    std::atomic<int> clashes{0};
+    const auto make = [&](int32_t band, unsigned slot, std::string*) {
+        if (holding[slot].exchange(band + 1) != 0) {
+            ++clashes;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(band % 5 == 0 ? 8 : band % 3));
         return true;
     };
-    const auto deliver = [&](int32_t band, unsigned, std::string*) {
+    const auto deliver = [&](int32_t band, unsigned slot, std::string*) {
         delivered.push_back(band);
+        std::this_thread::sleep_for(std::chrono::milliseconds(band % 7 == 0 ? 3 : 0));
+        if (holding[slot].exchange(0) != band + 1) {
+            ++clashes;
+        }
         return true;
     };
-    auto run = std::async(std::launch::async, [&] { return runBands(200, 4, make, deliver).failed; });
+    auto run = std::async(std::launch::async, [&] { return runBands(200, 4, 5, make, deliver).failed; });
     // A worker left asleep never returns: the test ends rather than hang.
     if (run.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
         ADD_FAILURE() << "the pipeline stalled after band " << delivered.size();
@@ -31,4 +43,5 @@ TEST(BandPipeline, UnevenBandsAllArriveInOrder)
     std::vector<int32_t> all(200);
     std::iota(all.begin(), all.end(), 0);
     EXPECT_EQ(delivered, all);
+    EXPECT_EQ(clashes, 0);
 }
