@@ -17,6 +17,16 @@ bool processorHasSsse3()
     return false;
 #endif
 }
+
+bool processorHasClmul()
+{
+#if defined(PIXMORA_CLMUL_KERNELS)
+    static const bool have = __builtin_cpu_supports("pclmul");
+    return have;
+#else
+    return false;
+#endif
+}
 }  // namespace
 
 bool vectorPathsEnabled()
@@ -32,4 +42,9 @@ void setVectorPathsEnabled(bool on)
 bool ssse3PathsEnabled()
 {
     return vectorPathsEnabled() && processorHasSsse3();
+}
+
+bool clmulPathsEnabled()
+{
+    return vectorPathsEnabled() && processorHasClmul();
 }

@@ -11,6 +11,9 @@
 #if defined(__x86_64__) || defined(_M_X64) || (defined(__wasm_simd128__) && defined(__SSSE3__))
 #define PIXMORA_SSE_KERNELS 1
 #endif
+#if defined(__x86_64__) || defined(_M_X64)
+#define PIXMORA_CLMUL_KERNELS 1
+#endif
 
 // True unless turned off. Where PIXMORA_SSE_KERNELS is defined, true means the
 // SSE2 kernels run.
@@ -19,3 +22,7 @@ void setVectorPathsEnabled(bool enabled);
 
 // Whether the SSSE3 kernels run: the vector paths on and the processor able.
 bool ssse3PathsEnabled();
+
+// Whether the carry-less multiply kernels (PCLMULQDQ) run: the vector paths on
+// and the processor able; never in WebAssembly, which has no such instruction.
+bool clmulPathsEnabled();
