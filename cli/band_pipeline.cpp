@@ -153,7 +153,8 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
     const int32_t bands = (rows + bandRows - 1) / bandRows;
     const unsigned threads = std::clamp<unsigned>(plan.threads > 0 ? plan.threads : worthwhileThreads(frame), 1,
                                                   static_cast<unsigned>(bands));
-    const unsigned wanted = std::min<unsigned>(kSlotsPerThread * threads, static_cast<unsigned>(bands));
+    // A lone thread writes each band as soon as it has made it.
+    const unsigned wanted = threads == 1 ? 1 : std::min<unsigned>(kSlotsPerThread * threads, static_cast<unsigned>(bands));
     unsigned slots = 0;
     try {
         for (; slots < wanted; ++slots) {
