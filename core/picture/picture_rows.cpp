@@ -265,13 +265,24 @@ __attribute__((target("sse2"))) int32_t interiorSse2(const uint16_t* up, const u
 
 #endif
 
+// Where row y's greens are (odd or even columns) and its other colour.
+struct RowSites {
+    bool greenOdd;
+    Colour other;
+};
+
+RowSites rowSites(const MosaicFrame& frame, int32_t y)
+{
+    const int32_t rowPosition = (y & 1) * 2;
+    const bool greenOdd = colourAtPosition(frame.cell, rowPosition) != kGreen;
+    return {greenOdd, colourAtPosition(frame.cell, rowPosition + (greenOdd ? 0 : 1))};
+}
+
 // Columns x0 .. x1 - 1 of row y into the chunk's planes.
 void demosaicChunk(const MosaicFrame& frame, const uint16_t* up, const uint16_t* cur, const uint16_t* down,
                    int32_t y, int32_t x0, int32_t x1, bool vectors, Planes& planes)
 {
-    const int32_t rowPosition = (y & 1) * 2;
-    const bool greenOdd = colourAtPosition(frame.cell, rowPosition) != kGreen;
-    const Colour other = colourAtPosition(frame.cell, rowPosition + (greenOdd ? 0 : 1));
+    const auto [greenOdd, other] = rowSites(frame, y);
     const int32_t width = frame.width;
     const auto edge = [&](int32_t x) { edgePixel(up, cur, down, width, x, ((x & 1) != 0) == greenOdd, other, x0, planes); };
     if (up == nullptr || down == nullptr) {
@@ -418,6 +429,49 @@ __attribute__((target("ssse3"))) int32_t developShiftsSsse3(const Planes& planes
     return i;
 }
 
+// Interior columns first .. end - 1 of a row demosaicked and developed through
+// shift tables straight into its pixels, `out` being column first's: 16
+// pixels (8 of 16-bit output) a step, each formed and stored once. Returns
+// where it stopped.
+template <PixelFormat F, int Other, bool Narrow>
+__attribute__((target("ssse3"))) int32_t interiorShiftsSsse3(const uint16_t* up, const uint16_t* cur,
+                                                            const uint16_t* down, int32_t first, int32_t end,
+                                                            bool greenOdd, const Shift& s, uint8_t* out)
+{
+    constexpr bool kWords = F == PixelFormat::kRgb16BigEndian;
+    constexpr int32_t kStep = kWords ? 8 : 16;
+    // Spelled out rather than looped over arrays, which GCC keeps on the stack.
+    const Shift local = s;
+    const __m128i greenLanes = greenLanesFrom(first, greenOdd);
+    int32_t x = first;
+    for (; x + kStep <= end; x += kStep, out += 48) {
+        __m128i c[3];
+        interior8<Other, Narrow>(up, cur, down, x, greenLanes, c);
+        __m128i red = shifted<F>(local, c[kRed]);
+        __m128i green = shifted<F>(local, c[kGreen]);
+        __m128i blue = shifted<F>(local, c[kBlue]);
+        if constexpr (!kWords) {
+            interior8<Other, Narrow>(up, cur, down, x + 8, greenLanes, c);
+            red = _mm_packus_epi16(red, shifted<F>(local, c[kRed]));
+            green = _mm_packus_epi16(green, shifted<F>(local, c[kGreen]));
+            blue = _mm_packus_epi16(blue, shifted<F>(local, c[kBlue]));
+        }
+        storePixels<F>(red, green, blue, out);
+    }
+    return x;
+}
+
+template <PixelFormat F>
+int32_t interiorShifts(const MosaicFrame& frame, const uint16_t* up, const uint16_t* cur, const uint16_t* down,
+                       int32_t y, const Shift& s, uint8_t* row)
+{
+    const auto [greenOdd, other] = rowSites(frame, y);
+    const bool narrow = frame.bits <= kNarrowBits;
+    const auto kernel = other == kRed ? (narrow ? interiorShiftsSsse3<F, kRed, true> : interiorShiftsSsse3<F, kRed, false>)
+                                      : (narrow ? interiorShiftsSsse3<F, kBlue, true> : interiorShiftsSsse3<F, kBlue, false>);
+    return kernel(up, cur, down, 1, frame.width - 1, greenOdd, s, row + pixelBytes(F));
+}
+
 // Samples 0, 2, ... 14 of p from two loads: in each load's 8 words pshufb
 // moves the evens to the low half.
 __attribute__((target("ssse3"))) inline __m128i evens(const uint16_t* p)
@@ -510,10 +564,8 @@ void demosaicDeveloped(const MosaicFrame& frame, const SampleRows& band, const D
         const uint16_t* up = y > 0 ? row(y - 1) : nullptr;
         const uint16_t* down = y + 1 < frame.height ? row(y + 1) : nullptr;
         uint8_t* pixels = out + k * stride;
-        // Demosaicking and developing in one pass, no planes between, gained
-        // nothing measurable: the vector kernels are bound by their own work.
-        for (int32_t x0 = 0; x0 < frame.width; x0 += kChunkPixels) {
-            const int32_t x1 = std::min(frame.width, x0 + kChunkPixels);
+        // Columns x0 .. x1 - 1, at most a chunk, through the planes.
+        const auto throughPlanes = [&](int32_t x0, int32_t x1) {
             demosaicChunk(frame, up, row(y), down, y, x0, x1, vectors, planes);
             uint8_t* chunk = pixels + static_cast<ptrdiff_t>(x0) * pixelBytes(F);
             int32_t done = 0;
@@ -523,6 +575,17 @@ void demosaicDeveloped(const MosaicFrame& frame, const SampleRows& band, const D
             }
 #endif
             developScalar<F>(planes, done, x1 - x0, lookup, chunk + static_cast<ptrdiff_t>(done) * pixelBytes(F));
+        };
+#if defined(PIXMORA_SSE_KERNELS)
+        if (vectors && tables.shifts && up != nullptr && down != nullptr) {
+            const int32_t x = interiorShifts<F>(frame, up, row(y), down, y, shift, pixels);
+            throughPlanes(0, 1);
+            throughPlanes(x, frame.width);
+            continue;
+        }
+#endif
+        for (int32_t x0 = 0; x0 < frame.width; x0 += kChunkPixels) {
+            throughPlanes(x0, std::min(frame.width, x0 + kChunkPixels));
         }
     }
 }
