@@ -488,12 +488,6 @@ struct ByteShifts {
     __m128i mean4;
 };
 
-// `atGreen` in the lanes `greenLanes` selects, `atOther` in the rest.
-__attribute__((target("avx2"))) inline __m256i blend(__m256i greenLanes, __m256i atGreen, __m256i atOther)
-{
-    return _mm256_blendv_epi8(atOther, atGreen, greenLanes);
-}
-
 // Interior columns x .. x + 15, samples of up to 14 bits, as 8-bit values
 // through shift tables in `colours` (by Colour). A mean's truncation and the
 // shift to 8 bits are one shift, floor(floor(sum / n) / 2^s) being
@@ -512,9 +506,10 @@ __attribute__((target("avx2"))) inline void interior16Bytes(const uint16_t* up, 
     const __m256i column = _mm256_srl_epi16(along, by.mean2);
     const __m256i around = _mm256_srl_epi16(_mm256_add_epi16(across1, along), by.mean4);
     const __m256i across = _mm256_srl_epi16(across2, by.mean4);
-    colours[Other] = blend(greenLanes, row, centre);
-    colours[kGreen] = blend(greenLanes, centre, around);
-    colours[2 - Other] = blend(greenLanes, column, across);
+    // At green sites (greenLanes) and at the others.
+    colours[Other] = _mm256_blendv_epi8(centre, row, greenLanes);
+    colours[kGreen] = _mm256_blendv_epi8(around, centre, greenLanes);
+    colours[2 - Other] = _mm256_blendv_epi8(across, column, greenLanes);
 }
 
 // Plane `plane`'s pshufb control for output vector `Vector`, in both halves.
