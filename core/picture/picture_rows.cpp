@@ -289,7 +289,9 @@ RowSites rowSites(const MosaicFrame& frame, int32_t y)
 void demosaicChunk(const MosaicFrame& frame, const uint16_t* up, const uint16_t* cur, const uint16_t* down,
                    int32_t y, int32_t x0, int32_t x1, bool vectors, Planes& planes)
 {
-    const auto [greenOdd, other] = rowSites(frame, y);
+    const RowSites sites = rowSites(frame, y);
+    const bool greenOdd = sites.greenOdd;
+    const Colour other = sites.other;
     const int32_t width = frame.width;
     const auto edge = [&](int32_t x) { edgePixel(up, cur, down, width, x, ((x & 1) != 0) == greenOdd, other, x0, planes); };
     if (up == nullptr || down == nullptr) {
@@ -573,7 +575,9 @@ template <PixelFormat F>
 int32_t interiorShifts(const MosaicFrame& frame, const uint16_t* up, const uint16_t* cur, const uint16_t* down,
                        int32_t y, const Shift& s, uint8_t* row)
 {
-    const auto [greenOdd, other] = rowSites(frame, y);
+    const RowSites sites = rowSites(frame, y);
+    const bool greenOdd = sites.greenOdd;
+    const Colour other = sites.other;
     const bool narrow = frame.bits <= kNarrowBits;
     const int32_t end = frame.width - 1;
     int32_t x = 1;
