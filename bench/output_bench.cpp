@@ -293,6 +293,28 @@ void BM_DevelopCells(benchmark::State& state)
     setVectorPathsEnabled(true);
 }
 
+// The demosaicked picture (--full), one thread, through the shifts, as BMP rows
+// (argument 0) or 16-bit PNG rows (1): every row of the frame from three
+// sample rows over and over, which stay in cache as a converter's ring of
+// freshly unpacked rows does.
+void BM_Demosaic(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const PixelFormat format = state.range(0) == 0 ? PixelFormat::kBgr8 : PixelFormat::kRgb16BigEndian;
+    DevelopTables tables;
+    buildDevelopTables({kBits, 0, {1, 1, 1}, false}, formatBits(format), &tables);
+    const int32_t rowBytes = kWidth * pixelBytes(format);
+    constexpr int32_t kRows = 8;  // a converter's band of output rows
+    std::vector<uint8_t> picture(static_cast<size_t>(kRows) * static_cast<size_t>(rowBytes));
+    for (auto _ : state) {
+        for (int32_t row = 0; row < kHeight; ++row) {
+            demosaicRows(f.frame, f.band(0, 3), tables, 1, 1, format,
+                         &picture[static_cast<size_t>(row % kRows * rowBytes)], rowBytes);
+        }
+        benchmark::DoNotOptimize(picture.data());
+    }
+}
+
 // The first pass `--wb auto` needs, over the whole frame.
 void BM_GreyWorldSums(benchmark::State& state)
 {
@@ -344,6 +366,7 @@ BENCHMARK(BM_Png8Demosaic)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Png16Deflate)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DevelopCells)->ArgsProduct({{0, 1, 2, 3}, {1, 0}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Dng)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Demosaic)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GreyWorldSums)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)

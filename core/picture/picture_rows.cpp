@@ -10,6 +10,13 @@
 #include <immintrin.h>
 #endif
 
+// The demosaic's widest kernel, where the processor has AVX2. Not in
+// WebAssembly, which has no such vectors, nor on Windows, where GCC does not
+// align the stack for the 32-byte vectors it spills there.
+#if defined(PIXMORA_SSE_KERNELS) && defined(__x86_64__) && !defined(_WIN32)
+#define PIXMORA_AVX2_DEMOSAIC 1
+#endif
+
 namespace {
 
 template <PixelFormat F>
@@ -265,13 +272,26 @@ __attribute__((target("sse2"))) int32_t interiorSse2(const uint16_t* up, const u
 
 #endif
 
+// Where row y's greens are (odd or even columns) and its other colour.
+struct RowSites {
+    bool greenOdd;
+    Colour other;
+};
+
+RowSites rowSites(const MosaicFrame& frame, int32_t y)
+{
+    const int32_t rowPosition = (y & 1) * 2;
+    const bool greenOdd = colourAtPosition(frame.cell, rowPosition) != kGreen;
+    return {greenOdd, colourAtPosition(frame.cell, rowPosition + (greenOdd ? 0 : 1))};
+}
+
 // Columns x0 .. x1 - 1 of row y into the chunk's planes.
 void demosaicChunk(const MosaicFrame& frame, const uint16_t* up, const uint16_t* cur, const uint16_t* down,
                    int32_t y, int32_t x0, int32_t x1, bool vectors, Planes& planes)
 {
-    const int32_t rowPosition = (y & 1) * 2;
-    const bool greenOdd = colourAtPosition(frame.cell, rowPosition) != kGreen;
-    const Colour other = colourAtPosition(frame.cell, rowPosition + (greenOdd ? 0 : 1));
+    const RowSites sites = rowSites(frame, y);
+    const bool greenOdd = sites.greenOdd;
+    const Colour other = sites.other;
     const int32_t width = frame.width;
     const auto edge = [&](int32_t x) { edgePixel(up, cur, down, width, x, ((x & 1) != 0) == greenOdd, other, x0, planes); };
     if (up == nullptr || down == nullptr) {
@@ -418,6 +438,160 @@ __attribute__((target("ssse3"))) int32_t developShiftsSsse3(const Planes& planes
     return i;
 }
 
+// Interior columns first .. end - 1 of a row demosaicked and developed through
+// shift tables straight into its pixels, `out` being column first's: 16
+// pixels (8 of 16-bit output) a step, each formed and stored once. Returns
+// where it stopped.
+template <PixelFormat F, int Other, bool Narrow>
+__attribute__((target("ssse3"))) int32_t interiorShiftsSsse3(const uint16_t* up, const uint16_t* cur,
+                                                            const uint16_t* down, int32_t first, int32_t end,
+                                                            bool greenOdd, const Shift& s, uint8_t* out)
+{
+    constexpr bool kWords = F == PixelFormat::kRgb16BigEndian;
+    constexpr int32_t kStep = kWords ? 8 : 16;
+    // Spelled out rather than looped over arrays, which GCC keeps on the stack.
+    const Shift local = s;
+    const __m128i greenLanes = greenLanesFrom(first, greenOdd);
+    int32_t x = first;
+    for (; x + kStep <= end; x += kStep, out += 48) {
+        __m128i c[3];
+        interior8<Other, Narrow>(up, cur, down, x, greenLanes, c);
+        __m128i red = shifted<F>(local, c[kRed]);
+        __m128i green = shifted<F>(local, c[kGreen]);
+        __m128i blue = shifted<F>(local, c[kBlue]);
+        if constexpr (!kWords) {
+            interior8<Other, Narrow>(up, cur, down, x + 8, greenLanes, c);
+            red = _mm_packus_epi16(red, shifted<F>(local, c[kRed]));
+            green = _mm_packus_epi16(green, shifted<F>(local, c[kGreen]));
+            blue = _mm_packus_epi16(blue, shifted<F>(local, c[kBlue]));
+        }
+        storePixels<F>(red, green, blue, out);
+    }
+    return x;
+}
+
+#if defined(PIXMORA_AVX2_DEMOSAIC)
+bool processorHasAvx2()
+{
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+}
+
+__attribute__((target("avx2"))) inline __m256i load16(const uint16_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Shift counts: to 8 bits (s = bits - 8), and with a mean of 2 or of 4 taken
+// on the way.
+struct ByteShifts {
+    __m128i alone;
+    __m128i mean2;
+    __m128i mean4;
+};
+
+// Interior columns x .. x + 15, samples of up to 14 bits, as 8-bit values
+// through shift tables in `colours` (by Colour). A mean's truncation and the
+// shift to 8 bits are one shift, floor(floor(sum / n) / 2^s) being
+// floor(sum / (n 2^s)); samples below 2^bits need no mask.
+template <int Other>
+__attribute__((target("avx2"))) inline void interior16Bytes(const uint16_t* up, const uint16_t* cur,
+                                                            const uint16_t* down, int32_t x, __m256i greenLanes,
+                                                            const ByteShifts& by, __m256i colours[3])
+{
+    const __m256i across1 = _mm256_add_epi16(load16(cur + x - 1), load16(cur + x + 1));
+    const __m256i along = _mm256_add_epi16(load16(up + x), load16(down + x));
+    const __m256i across2 = _mm256_add_epi16(_mm256_add_epi16(load16(up + x - 1), load16(up + x + 1)),
+                                             _mm256_add_epi16(load16(down + x - 1), load16(down + x + 1)));
+    const __m256i centre = _mm256_srl_epi16(load16(cur + x), by.alone);
+    const __m256i row = _mm256_srl_epi16(across1, by.mean2);
+    const __m256i column = _mm256_srl_epi16(along, by.mean2);
+    const __m256i around = _mm256_srl_epi16(_mm256_add_epi16(across1, along), by.mean4);
+    const __m256i across = _mm256_srl_epi16(across2, by.mean4);
+    // At green sites (greenLanes) and at the others.
+    colours[Other] = _mm256_blendv_epi8(centre, row, greenLanes);
+    colours[kGreen] = _mm256_blendv_epi8(around, centre, greenLanes);
+    colours[2 - Other] = _mm256_blendv_epi8(across, column, greenLanes);
+}
+
+// Plane `plane`'s pshufb control for output vector `Vector`, in both halves.
+template <int32_t Vector>
+__attribute__((target("avx2"))) inline __m256i interleaveMask(int32_t plane)
+{
+    return _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kInterleaveBytes.mask[Vector][plane])));
+}
+
+// Output bytes 16 v .. 16 v + 15 of the 16 pixels in each 128-bit half.
+template <int32_t Vector>
+__attribute__((target("avx2"))) inline __m256i interleaved(__m256i a, __m256i b, __m256i c)
+{
+    return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(a, interleaveMask<Vector>(0)),
+                                           _mm256_shuffle_epi8(b, interleaveMask<Vector>(1))),
+                           _mm256_shuffle_epi8(c, interleaveMask<Vector>(2)));
+}
+
+// Interior columns first .. end - 1 of an 8-bit picture through shift tables,
+// samples of up to 14 bits: interiorShiftsSsse3's pixels, 32 a step. Returns
+// where it stopped.
+template <PixelFormat F, int Other>
+__attribute__((target("avx2"))) int32_t interiorBytesAvx2(const uint16_t* up, const uint16_t* cur, const uint16_t* down,
+                                                         int32_t first, int32_t end, bool greenOdd, int32_t shift,
+                                                         uint8_t* out)
+{
+    const __m256i greenLanes = ((first & 1) != 0) == greenOdd ? _mm256_set1_epi32(0x0000FFFF)
+                                                              : _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0000u));
+    const ByteShifts by{_mm_cvtsi32_si128(shift), _mm_cvtsi32_si128(shift + 1), _mm_cvtsi32_si128(shift + 2)};
+    constexpr bool kBlueFirst = F == PixelFormat::kBgr8;
+    int32_t x = first;
+    for (; x + 32 <= end; x += 32, out += 96) {
+        __m256i a[3];
+        __m256i b[3];
+        interior16Bytes<Other>(up, cur, down, x, greenLanes, by, a);
+        interior16Bytes<Other>(up, cur, down, x + 16, greenLanes, by, b);
+        // packus pairs the inputs' halves: pixels 0-7, 16-23 | 8-15, 24-31
+        // until the permute puts the quarters back in order.
+        const __m256i red = _mm256_permute4x64_epi64(_mm256_packus_epi16(a[kRed], b[kRed]), 0xD8);
+        const __m256i green = _mm256_permute4x64_epi64(_mm256_packus_epi16(a[kGreen], b[kGreen]), 0xD8);
+        const __m256i blue = _mm256_permute4x64_epi64(_mm256_packus_epi16(a[kBlue], b[kBlue]), 0xD8);
+        const __m256i firstByte = kBlueFirst ? blue : red;
+        const __m256i lastByte = kBlueFirst ? red : blue;
+        // Each half is 16 pixels, 48 bytes: the first half's go to out, the
+        // second's to out + 48.
+        const __m256i v0 = interleaved<0>(firstByte, green, lastByte);
+        const __m256i v1 = interleaved<1>(firstByte, green, lastByte);
+        const __m256i v2 = interleaved<2>(firstByte, green, lastByte);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(v0, v1, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), _mm256_permute2x128_si256(v2, v0, 0x30));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64), _mm256_permute2x128_si256(v1, v2, 0x31));
+    }
+    return x;
+}
+#endif
+
+// A row's interior columns 1 .. width - 2 through shift tables into `row`,
+// the widest kernel the processor has first. Returns where they stopped.
+template <PixelFormat F>
+int32_t interiorShifts(const MosaicFrame& frame, const uint16_t* up, const uint16_t* cur, const uint16_t* down,
+                       int32_t y, const Shift& s, uint8_t* row)
+{
+    const RowSites sites = rowSites(frame, y);
+    const bool greenOdd = sites.greenOdd;
+    const Colour other = sites.other;
+    const bool narrow = frame.bits <= kNarrowBits;
+    const int32_t end = frame.width - 1;
+    int32_t x = 1;
+#if defined(PIXMORA_AVX2_DEMOSAIC)
+    if (F != PixelFormat::kRgb16BigEndian && narrow && processorHasAvx2()) {
+        x = (other == kRed ? interiorBytesAvx2<F, kRed> : interiorBytesAvx2<F, kBlue>)(
+            up, cur, down, x, end, greenOdd, frame.bits - 8, row + pixelBytes(F));
+    }
+#endif
+    const auto kernel = other == kRed ? (narrow ? interiorShiftsSsse3<F, kRed, true> : interiorShiftsSsse3<F, kRed, false>)
+                                      : (narrow ? interiorShiftsSsse3<F, kBlue, true> : interiorShiftsSsse3<F, kBlue, false>);
+    return kernel(up, cur, down, x, end, greenOdd, s, row + static_cast<ptrdiff_t>(x) * pixelBytes(F));
+}
+
 // Samples 0, 2, ... 14 of p from two loads: in each load's 8 words pshufb
 // moves the evens to the low half.
 __attribute__((target("ssse3"))) inline __m128i evens(const uint16_t* p)
@@ -510,10 +684,8 @@ void demosaicDeveloped(const MosaicFrame& frame, const SampleRows& band, const D
         const uint16_t* up = y > 0 ? row(y - 1) : nullptr;
         const uint16_t* down = y + 1 < frame.height ? row(y + 1) : nullptr;
         uint8_t* pixels = out + k * stride;
-        // Demosaicking and developing in one pass, no planes between, gained
-        // nothing measurable: the vector kernels are bound by their own work.
-        for (int32_t x0 = 0; x0 < frame.width; x0 += kChunkPixels) {
-            const int32_t x1 = std::min(frame.width, x0 + kChunkPixels);
+        // Columns x0 .. x1 - 1, at most a chunk, through the planes.
+        const auto throughPlanes = [&](int32_t x0, int32_t x1) {
             demosaicChunk(frame, up, row(y), down, y, x0, x1, vectors, planes);
             uint8_t* chunk = pixels + static_cast<ptrdiff_t>(x0) * pixelBytes(F);
             int32_t done = 0;
@@ -523,6 +695,17 @@ void demosaicDeveloped(const MosaicFrame& frame, const SampleRows& band, const D
             }
 #endif
             developScalar<F>(planes, done, x1 - x0, lookup, chunk + static_cast<ptrdiff_t>(done) * pixelBytes(F));
+        };
+#if defined(PIXMORA_SSE_KERNELS)
+        if (vectors && tables.shifts && up != nullptr && down != nullptr) {
+            const int32_t x = interiorShifts<F>(frame, up, row(y), down, y, shift, pixels);
+            throughPlanes(0, 1);
+            throughPlanes(x, frame.width);
+            continue;
+        }
+#endif
+        for (int32_t x0 = 0; x0 < frame.width; x0 += kChunkPixels) {
+            throughPlanes(x0, std::min(frame.width, x0 + kChunkPixels));
         }
     }
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
+#include "platform/vector_paths.h"
 #include "support/mosaic_samples.h"
 #include "picture/picture_rows.h"
 
@@ -17,6 +21,43 @@ TEST(PictureRowsTest, RefusesWhatWouldReadOutsideItsInput)
     EXPECT_FALSE(developCellRows(m.frame(1), m.band(2, 3, &rows), tables, 1, 2, 1, rgb, out.data(), 12));  // no row 5
     EXPECT_FALSE(developCellRows(m.frame(1), m.band(0, 6, &rows), tables, 3, 1, 1, rgb, out.data(), 12));  // past the end
     EXPECT_FALSE(developCellRows(m.frame(1), m.band(0, 6, &rows), shiftTables(12, 8), 0, 1, 1, rgb, out.data(), 12));
+}
+
+// The demosaic through shift tables in BMP's byte order and PNG's, every row
+// at once, against the definition. Widths put columns on each path: the widest
+// vector steps, a narrower step after them, scalar columns and the edges;
+// samples of up to 14 bits and deeper ones take different vector kernels.
+TEST(PictureRowsTest, DemosaicFollowsTheDefinitionOnEveryPath)
+{
+    struct Case { int32_t pattern, width, height, bits, depth; };
+    const Case cases[] = {{1, 53, 5, 10, 8}, {2, 67, 4, 8, 8},  {3, 100, 3, 14, 8},
+                          {4, 71, 4, 16, 8}, {1, 45, 4, 15, 16}, {2, 37, 3, 12, 16}};
+    uint32_t seed = 7;
+    for (const bool vectors : {true, false}) {
+        setVectorPathsEnabled(vectors);
+        for (const Case& c : cases) {
+            const TestMosaic m = randomMosaic(c.width, c.height, c.bits, seed++);
+            const std::vector<uint8_t> rgb = expectedDemosaic(m, patternName(c.pattern), c.depth);
+            std::vector<uint8_t> bgr = rgb;
+            for (size_t i = 0; i + 2 < bgr.size(); i += 3) {
+                std::swap(bgr[i], bgr[i + 2]);
+            }
+            using Expected = std::pair<PixelFormat, const std::vector<uint8_t>*>;
+            const std::vector<Expected> formats = c.depth == 8 ? std::vector<Expected>{{PixelFormat::kRgb8, &rgb}, {PixelFormat::kBgr8, &bgr}}
+                                                               : std::vector<Expected>{{PixelFormat::kRgb16BigEndian, &rgb}};
+            for (const auto& [format, expected] : formats) {
+                SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " bits " << c.bits << " format "
+                                                << static_cast<int>(format) << (vectors ? " vector" : " scalar"));
+                std::vector<uint8_t> picture(expected->size());
+                std::vector<const uint16_t*> rows;
+                const int32_t rowBytes = c.width * pixelBytes(format);
+                ASSERT_TRUE(demosaicRows(m.frame(c.pattern), m.band(0, c.height, &rows), shiftTables(c.bits, c.depth), 0,
+                                         c.height, format, picture.data(), rowBytes));
+                EXPECT_EQ(picture, *expected);
+            }
+        }
+    }
+    setVectorPathsEnabled(true);
 }
 
 // One 2 x 2 RGGB cell developed, values worked out by hand (to nearest).
