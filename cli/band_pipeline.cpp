@@ -148,7 +148,9 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
         return false;
     }
     const int32_t rows = sink.rows();
-    const int64_t rowsPerBand = plan.rowsPerBand > 0 ? plan.rowsPerBand : kBandBytes / std::max<int64_t>(1, sink.rowBytes());
+    const int64_t rowsPerBand =
+        plan.rowsPerBand > 0 ? plan.rowsPerBand
+                             : std::max<int64_t>(kBandBytes / std::max<int64_t>(1, sink.rowBytes()), sink.minimumBandRows());
     const int32_t bandRows = static_cast<int32_t>(std::clamp<int64_t>(rowsPerBand, 1, rows));
     const int32_t bands = (rows + bandRows - 1) / bandRows;
     const unsigned threads = std::clamp<unsigned>(plan.threads > 0 ? plan.threads : worthwhileThreads(frame), 1,

@@ -47,6 +47,8 @@ public:
     virtual ~BandSink() = default;
     virtual int32_t rows() const = 0;      // at least 1
     virtual int64_t rowBytes() const = 0;  // output bytes a row makes; sets the band size
+    // Fewest rows a band holds, whatever their bytes.
+    virtual int32_t minimumBandRows() const { return 1; }
     // What precedes the first band. False with the reason.
     virtual bool begin(std::string* reason) = 0;
     // Adds one more slot: the buffers of one band in flight, for bands of

@@ -23,6 +23,7 @@ public:
     int32_t width() const;
     int32_t height() const;
     PixelFormat format() const { return format_; }
+    bool demosaicked() const { return full_; }
 
     // Adds one more worker's buffers for bands of `rowsPerBand` picture rows;
     // throws std::bad_alloc.
