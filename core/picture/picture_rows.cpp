@@ -10,12 +10,6 @@
 #include <immintrin.h>
 #endif
 
-// The demosaic's widest kernel, where the processor has AVX2. Not in
-// WebAssembly, which has no such vectors, nor on Windows, where GCC does not
-// align the stack for the 32-byte vectors it spills there.
-#if defined(PIXMORA_SSE_KERNELS) && defined(__x86_64__) && !defined(_WIN32)
-#define PIXMORA_AVX2_DEMOSAIC 1
-#endif
 
 namespace {
 
@@ -470,13 +464,7 @@ __attribute__((target("ssse3"))) int32_t interiorShiftsSsse3(const uint16_t* up,
     return x;
 }
 
-#if defined(PIXMORA_AVX2_DEMOSAIC)
-bool processorHasAvx2()
-{
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
-
+#if defined(PIXMORA_AVX2_KERNELS)
 __attribute__((target("avx2"))) inline __m256i load16(const uint16_t* p)
 {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -581,8 +569,8 @@ int32_t interiorShifts(const MosaicFrame& frame, const uint16_t* up, const uint1
     const bool narrow = frame.bits <= kNarrowBits;
     const int32_t end = frame.width - 1;
     int32_t x = 1;
-#if defined(PIXMORA_AVX2_DEMOSAIC)
-    if (F != PixelFormat::kRgb16BigEndian && narrow && processorHasAvx2()) {
+#if defined(PIXMORA_AVX2_KERNELS)
+    if (F != PixelFormat::kRgb16BigEndian && narrow && avx2PathsEnabled()) {
         x = (other == kRed ? interiorBytesAvx2<F, kRed> : interiorBytesAvx2<F, kBlue>)(
             up, cur, down, x, end, greenOdd, frame.bits - 8, row + pixelBytes(F));
     }

@@ -27,6 +27,16 @@ bool processorHasClmul()
     return false;
 #endif
 }
+
+bool processorHasAvx2()
+{
+#if defined(PIXMORA_AVX2_KERNELS)
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+#else
+    return false;
+#endif
+}
 }  // namespace
 
 bool vectorPathsEnabled()
@@ -47,4 +57,9 @@ bool ssse3PathsEnabled()
 bool clmulPathsEnabled()
 {
     return vectorPathsEnabled() && processorHasClmul();
+}
+
+bool avx2PathsEnabled()
+{
+    return vectorPathsEnabled() && processorHasAvx2();
 }

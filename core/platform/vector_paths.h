@@ -14,6 +14,11 @@
 #if defined(__x86_64__) || defined(_M_X64)
 #define PIXMORA_CLMUL_KERNELS 1
 #endif
+// Not on Windows, where GCC does not align the stack for the 32-byte vectors
+// it spills there.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define PIXMORA_AVX2_KERNELS 1
+#endif
 
 // True unless turned off. Where PIXMORA_SSE_KERNELS is defined, true means the
 // SSE2 kernels run.
@@ -26,3 +31,6 @@ bool ssse3PathsEnabled();
 // Whether the carry-less multiply kernels (PCLMULQDQ) run: the vector paths on
 // and the processor able; never in WebAssembly, which has no such instruction.
 bool clmulPathsEnabled();
+
+// Whether the AVX2 kernels run: the vector paths on and the processor able.
+bool avx2PathsEnabled();
