@@ -127,7 +127,6 @@ void addColourSums(const MosaicFrame& frame, const SampleRows& band, uint16_t bl
     const uint32_t floor = black;
     for (int32_t k = 0; k < band.count; ++k) {
         const uint16_t* row = band.rows[k];
-        const int32_t rowPosition = ((band.first + k) & 1) * 2;
         uint32_t parity[2] = {0, 0};
         int32_t x = 0;
 #if defined(__SSE2__)
@@ -151,13 +150,20 @@ void addColourSums(const MosaicFrame& frame, const SampleRows& band, uint16_t bl
         for (; x < frame.width; ++x) {
             parity[x & 1] += std::max<uint32_t>(row[x], floor) - floor;
         }
-        const Colour evenColour = colourAtPosition(frame.cell, rowPosition);
-        const Colour oddColour = colourAtPosition(frame.cell, rowPosition + 1);
-        sums->sum[evenColour] += parity[0];
-        sums->sum[oddColour] += parity[1];
-        sums->count[evenColour] += static_cast<uint64_t>(frame.width + 1) / 2;
-        sums->count[oddColour] += static_cast<uint64_t>(frame.width) / 2;
+        const uint64_t wide[2] = {parity[0], parity[1]};
+        addRowSums(frame, band.first + k, wide, sums);
     }
+}
+
+void addRowSums(const MosaicFrame& frame, int32_t row, const uint64_t parity[2], ColourSums* sums)
+{
+    const int32_t rowPosition = (row & 1) * 2;
+    const Colour evenColour = colourAtPosition(frame.cell, rowPosition);
+    const Colour oddColour = colourAtPosition(frame.cell, rowPosition + 1);
+    sums->sum[evenColour] += parity[0];
+    sums->sum[oddColour] += parity[1];
+    sums->count[evenColour] += static_cast<uint64_t>(frame.width + 1) / 2;
+    sums->count[oddColour] += static_cast<uint64_t>(frame.width) / 2;
 }
 
 void greyWorldGains(const ColourSums& sums, double gains[3])

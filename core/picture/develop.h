@@ -85,6 +85,10 @@ struct ColourSums {
 // after black is left out: it scales every colour alike.
 void addColourSums(const MosaicFrame& frame, const SampleRows& band, uint16_t black, ColourSums* sums);
 
+// Adds the sums of row `row`'s even-column and odd-column samples after black,
+// however they were summed: what addColourSums adds for one row.
+void addRowSums(const MosaicFrame& frame, int32_t row, const uint64_t parity[2], ColourSums* sums);
+
 // Gains that bring the mean red and the mean blue to the mean green, green's
 // gain being 1. A colour with no samples or a mean of zero, or a frame whose
 // mean green is zero, keeps a gain of 1: there is no colour to balance against.
