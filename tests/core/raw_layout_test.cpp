@@ -95,6 +95,14 @@ TEST_P(LayoutRows, SamplesAndCellPicturesExactAtEveryWidth)
                 samples.resize(unpacked.size(), 0xBEEF);
                 unpackRow(layout, rows.back().data(), width, unpacked.data());
                 ASSERT_EQ(unpacked, samples);
+                if (layout == RawLayout::Qcom10) {
+                    uint64_t expected[2] = {0, 0}, sums[2];
+                    for (int32_t x = 0; x < raw; ++x) {
+                        expected[x % 2] += samples[static_cast<size_t>(x)];
+                    }
+                    sumPackedRow(rows.back().data(), raw, sums);
+                    ASSERT_EQ(std::tuple(sums[0], sums[1]), std::tuple(expected[0], expected[1]));
+                }
             }
             dump.shrink_to_fit();
             const RawGeometry g = rawGeometry(raw, m.height);
@@ -113,6 +121,20 @@ TEST_P(LayoutRows, SamplesAndCellPicturesExactAtEveryWidth)
             }
         }
     }
+    setVectorPathsEnabled(true);
+}
+
+// Grey world's sums straight from a qcom10 row as wide as a frame can be,
+// every sample at its top value: the vector path's running sums must not run
+// into each other.
+TEST_P(LayoutRows, Qcom10SumsOfTheWidestRowOfWhite)
+{
+    setVectorPathsEnabled(GetParam());
+    std::mt19937 random(5);
+    const std::vector<uint16_t> white(kMaxMosaicDimension, 1023);
+    uint64_t sums[2];
+    sumPackedRow(packLayoutRow(RawLayout::Qcom10, white, random).data(), kMaxMosaicDimension, sums);
+    EXPECT_EQ(std::tuple(sums[0], sums[1]), std::tuple(1023u * 32768u, 1023u * 32768u));
     setVectorPathsEnabled(true);
 }
 
