@@ -5,7 +5,7 @@
 
 #include "cli/band_pixels.h"
 #include "cli/band_sinks.h"
-#include "decode/raw_decoder.h"
+#include "decode/layout_decoder.h"
 #include "raw/raw_layout.h"
 
 namespace {
@@ -35,13 +35,10 @@ public:
         if (!rows_.read(band.first, band.count, own, why)) {
             return false;
         }
-        // Without black a qcom10 row's sums come straight from its packed
-        // groups, never unpacked.
-        const bool packed = black_ == 0 && rows_.frame().layout == RawLayout::Qcom10;
+        // Without black most layouts' rows are summed packed, never unpacked.
         for (int32_t row = band.first; row < band.first + band.count; ++row) {
-            if (packed) {
-                uint64_t parity[2];
-                sumPackedRow(rows_.packedRow(own, row), mosaic_.width, parity);
+            uint64_t parity[2];
+            if (black_ == 0 && sumRow(rows_.frame().layout, rows_.packedRow(own, row), mosaic_.width, parity)) {
                 addRowSums(mosaic_, row, parity, &sums_[worker]);
             } else {
                 const uint16_t* samples = rows_.unpackIntoRing(own, row);
