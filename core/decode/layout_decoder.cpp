@@ -240,7 +240,7 @@ RowKernel kernelFor(RawLayout layout, bool redEven)
     return nullptr;
 }
 
-// Sums of a plain layout's words or raw8's bytes, even columns in sums[0].
+// The bits a sample of layout L keeps.
 template <RawLayout L>
 constexpr uint32_t kSampleMask = (1u << kRawLayouts[static_cast<int32_t>(L)].sampleBits) - 1;
 
@@ -263,8 +263,9 @@ __attribute__((target("sse2"))) int32_t sumWordsSse2(const uint8_t* row, int32_t
             words[0] = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
             words[1] = _mm_unpackhi_epi8(bytes, _mm_setzero_si128());
         } else {
-            words[0] = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 2 * x)), samples);
-            words[1] = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 2 * x + 16)), samples);
+            const uint8_t* at = row + 2 * static_cast<ptrdiff_t>(x);
+            words[0] = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), samples);
+            words[1] = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)), samples);
         }
         for (const __m128i w : words) {
             even = _mm_add_epi32(even, _mm_and_si128(w, lowHalves));
@@ -281,6 +282,7 @@ __attribute__((target("sse2"))) int32_t sumWordsSse2(const uint8_t* row, int32_t
 }
 #endif
 
+// Sums of a plain layout's words or raw8's bytes, even columns in sums[0].
 template <RawLayout L>
 void sumWords(const uint8_t* row, int32_t width, uint64_t sums[2])
 {
@@ -292,7 +294,8 @@ void sumWords(const uint8_t* row, int32_t width, uint64_t sums[2])
     }
 #endif
     for (; x < width; ++x) {
-        sums[x % 2] += L == RawLayout::Raw8 ? row[x] : (row[2 * x] | static_cast<uint32_t>(row[2 * x + 1]) << 8) & kSampleMask<L>;
+        const uint8_t* at = row + (L == RawLayout::Raw8 ? 1 : 2) * static_cast<ptrdiff_t>(x);
+        sums[x % 2] += L == RawLayout::Raw8 ? at[0] : (at[0] | static_cast<uint32_t>(at[1]) << 8) & kSampleMask<L>;
     }
 }
 

@@ -44,9 +44,10 @@ struct DevelopSettings {
 //   q   = floor((X * H + max(1, floor(X * L / 2^16))) / 2^16) >> (shift - 1)
 //   out = min(255, (q + 1) >> 1)
 //
-// about floor(a K + 1/2) for the slope K (the max costs a vector kernel
-// nothing, where the carry into H is taken from a rounding average); q is about 2 a K, below 2^15 since
-// shift >= 2, so a signed saturating pack clips at 255.
+// which is about floor(a K + 1/2) for the slope K. The max is what a vector
+// kernel gets for free when it takes the carry into X * H from a rounding
+// average; q is about 2 a K and below 2^15 since shift >= 2, so a signed
+// saturating pack clips at 255.
 struct LinearStep {
     uint32_t multiplier = 0;
     int32_t shift = 2;  // 2..8
