@@ -25,7 +25,10 @@
 #include <string>
 #include <vector>
 
+#include "decode/raw_decoder.h"
+#include "raw/qcom10_group.h"
 #include "raw/raw_geometry.h"
+#include "raw/raw_layout.h"
 #include "picture/develop.h"
 #include "encode/dng_writer.h"
 #include "picture/picture_rows.h"
@@ -326,6 +329,43 @@ void BM_GreyWorldSums(benchmark::State& state)
     }
 }
 
+// The same pass as the converter makes it from a qcom10 dump: each row
+// unpacked and summed (state.range(0) == 0, as with black), or summed straight
+// from its packed groups (1, without black).
+void BM_GreyWorldQcom10(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    const int64_t groups = (kWidth + kQcom10GroupSamples - 1) / kQcom10GroupSamples;
+    const auto rowBytes = static_cast<size_t>(groups * kQcom10GroupBytes);
+    std::vector<uint8_t> packed(rowBytes * kHeight);
+    for (size_t y = 0; y < kHeight; ++y) {
+        for (int64_t g = 0; g < groups; ++g) {
+            uint16_t group[kQcom10GroupSamples] = {};
+            for (int64_t j = 0; j < kQcom10GroupSamples && g * kQcom10GroupSamples + j < kWidth; ++j) {
+                group[j] = f.rows[y][g * kQcom10GroupSamples + j];
+            }
+            packGroup(group, &packed[y * rowBytes + static_cast<size_t>(g * kQcom10GroupBytes)]);
+        }
+    }
+    std::vector<uint16_t> samples(kWidth);
+    const uint16_t* row = samples.data();
+    for (auto _ : state) {
+        ColourSums sums;
+        for (int32_t y = 0; y < kHeight; ++y) {
+            const uint8_t* bytes = &packed[static_cast<size_t>(y) * rowBytes];
+            if (state.range(0) == 0) {
+                unpackRow(RawLayout::Qcom10, bytes, kWidth, samples.data());
+                addColourSums(f.frame, SampleRows{&row, y, 1}, 0, &sums);
+            } else {
+                uint64_t parity[2];
+                sumPackedRow(bytes, kWidth, parity);
+                addRowSums(f.frame, y, parity, &sums);
+            }
+        }
+        benchmark::DoNotOptimize(sums);
+    }
+}
+
 // The console report, then each piece's time over cp's.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -368,6 +408,7 @@ BENCHMARK(BM_DevelopCells)->ArgsProduct({{0, 1, 2, 3}, {1, 0}})->Unit(benchmark:
 BENCHMARK(BM_Dng)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Demosaic)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GreyWorldSums)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GreyWorldQcom10)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

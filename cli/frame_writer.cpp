@@ -5,6 +5,7 @@
 
 #include "cli/band_pixels.h"
 #include "cli/band_sinks.h"
+#include "decode/layout_decoder.h"
 #include "raw/raw_layout.h"
 
 namespace {
@@ -34,9 +35,15 @@ public:
         if (!rows_.read(band.first, band.count, own, why)) {
             return false;
         }
+        // Without black most layouts' rows are summed packed, never unpacked.
         for (int32_t row = band.first; row < band.first + band.count; ++row) {
-            const uint16_t* samples = rows_.unpackIntoRing(own, row);
-            addColourSums(mosaic_, SampleRows{&samples, row, 1}, black_, &sums_[worker]);
+            uint64_t parity[2];
+            if (black_ == 0 && sumRow(rows_.frame().layout, rows_.packedRow(own, row), mosaic_.width, parity)) {
+                addRowSums(mosaic_, row, parity, &sums_[worker]);
+            } else {
+                const uint16_t* samples = rows_.unpackIntoRing(own, row);
+                addColourSums(mosaic_, SampleRows{&samples, row, 1}, black_, &sums_[worker]);
+            }
         }
         return true;
     }

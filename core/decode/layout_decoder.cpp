@@ -240,6 +240,65 @@ RowKernel kernelFor(RawLayout layout, bool redEven)
     return nullptr;
 }
 
+// The bits a sample of layout L keeps.
+template <RawLayout L>
+constexpr uint32_t kSampleMask = (1u << kRawLayouts[static_cast<int32_t>(L)].sampleBits) - 1;
+
+#if defined(PIXMORA_SSE_KERNELS)
+// 16 samples a step: words masked to their samples, bytes widened to 16 bits,
+// and each 32-bit lane's low and high halves summed apart. A lane sums at
+// most 2^13 samples below 2^16 of a row, below 2^32. Returns the samples done.
+template <RawLayout L>
+__attribute__((target("sse2"))) int32_t sumWordsSse2(const uint8_t* row, int32_t width, uint64_t sums[2])
+{
+    const __m128i samples = _mm_set1_epi16(static_cast<int16_t>(kSampleMask<L>));
+    const __m128i lowHalves = _mm_set1_epi32(0xFFFF);
+    __m128i even = _mm_setzero_si128();
+    __m128i odd = _mm_setzero_si128();
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        __m128i words[2];
+        if constexpr (L == RawLayout::Raw8) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+            words[0] = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
+            words[1] = _mm_unpackhi_epi8(bytes, _mm_setzero_si128());
+        } else {
+            const uint8_t* at = row + 2 * static_cast<ptrdiff_t>(x);
+            words[0] = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), samples);
+            words[1] = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)), samples);
+        }
+        for (const __m128i w : words) {
+            even = _mm_add_epi32(even, _mm_and_si128(w, lowHalves));
+            odd = _mm_add_epi32(odd, _mm_srli_epi32(w, 16));
+        }
+    }
+    uint32_t lanes[8];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), even);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 4), odd);
+    for (int32_t k = 0; k < 8; ++k) {
+        sums[k / 4] += lanes[k];
+    }
+    return x;
+}
+#endif
+
+// Sums of a plain layout's words or raw8's bytes, even columns in sums[0].
+template <RawLayout L>
+void sumWords(const uint8_t* row, int32_t width, uint64_t sums[2])
+{
+    sums[0] = sums[1] = 0;
+    int32_t x = 0;
+#if defined(PIXMORA_SSE_KERNELS)
+    if (vectorPathsEnabled()) {
+        x = sumWordsSse2<L>(row, width, sums);
+    }
+#endif
+    for (; x < width; ++x) {
+        const uint8_t* at = row + (L == RawLayout::Raw8 ? 1 : 2) * static_cast<ptrdiff_t>(x);
+        sums[x % 2] += L == RawLayout::Raw8 ? at[0] : (at[0] | static_cast<uint32_t>(at[1]) << 8) & kSampleMask<L>;
+    }
+}
+
 bool isBayerCell(CellLayout cell)
 {
     const int32_t positions[4] = {cell.red, cell.green1, cell.green2, cell.blue};
@@ -280,4 +339,20 @@ void decodeFrameRowPair(const FrameGeometry& f, const uint8_t* upper, const uint
     } else {
         decodeRowPair(f.layout, upper, lower, cell, framePictureWidth(f), bgr);
     }
+}
+
+bool sumRow(RawLayout layout, const uint8_t* row, int32_t width, uint64_t sums[2])
+{
+    switch (layout) {
+    case RawLayout::Qcom10: sumPackedRow(row, width, sums); return true;
+    case RawLayout::Plain10: sumWords<RawLayout::Plain10>(row, width, sums); return true;
+    case RawLayout::Plain12: sumWords<RawLayout::Plain12>(row, width, sums); return true;
+    case RawLayout::Plain14: sumWords<RawLayout::Plain14>(row, width, sums); return true;
+    case RawLayout::Plain16: sumWords<RawLayout::Plain16>(row, width, sums); return true;
+    case RawLayout::Raw8: sumWords<RawLayout::Raw8>(row, width, sums); return true;
+    case RawLayout::Mipi10:
+    case RawLayout::Mipi12:
+    case RawLayout::Mipi14: break;
+    }
+    return false;
 }

@@ -29,3 +29,10 @@ bool decodeRowPair(RawLayout layout, const uint8_t* upper, const uint8_t* lower,
 // rows of the frame's layout, with the fastest kernel the processor allows.
 void decodeFrameRowPair(const FrameGeometry& frame, const uint8_t* upper, const uint8_t* lower,
                         CellLayout cell, uint8_t* bgr);
+
+// Sums of the even-column and the odd-column samples (full precision) among
+// the first `width` samples of a row: sums[0] and sums[1], straight from the
+// packed bytes for qcom10, the plain layouts and raw8. False, touching
+// nothing, for the mipi layouts, whose samples are unpacked first instead, and
+// for a layout outside the enum.
+bool sumRow(RawLayout layout, const uint8_t* row, int32_t width, uint64_t sums[2]);

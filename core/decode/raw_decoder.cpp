@@ -156,7 +156,56 @@ RowDecoder rowDecoderFor(CellLayout cell)
     }
 }
 
+// Sums of both columns' samples of whole groups, two groups a step: each
+// 64-bit lane keeps three running sums, of the samples at bits 0, 20 and 40
+// (even columns) or, shifted down by 10, at 10, 30 and 50 (odd ones), in
+// fields of 20 bits that 1024 steps of samples below 2^10 cannot fill.
+#if defined(PIXMORA_SSE_KERNELS)
+__attribute__((target("sse2"))) int64_t sumGroupsSse2(const uint8_t* row, int64_t groups, uint64_t sums[2])
+{
+    constexpr int64_t kStepsBetweenFlushes = 1024;
+    const __m128i fields = _mm_set1_epi64x(0x0003FF003FF003FF);
+    int64_t g = 0;
+    while (g + 2 <= groups) {
+        __m128i even = _mm_setzero_si128();
+        __m128i odd = _mm_setzero_si128();
+        for (int64_t steps = 0; steps < kStepsBetweenFlushes && g + 2 <= groups; ++steps, g += 2) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + g * kBytesPerGroup));
+            even = _mm_add_epi64(even, _mm_and_si128(bytes, fields));
+            odd = _mm_add_epi64(odd, _mm_and_si128(_mm_srli_epi64(bytes, 10), fields));
+        }
+        uint64_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), even);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 2), odd);
+        for (int k = 0; k < 4; ++k) {
+            sums[k / 2] += (lanes[k] & 0xFFFFF) + (lanes[k] >> 20 & 0xFFFFF) + (lanes[k] >> 40);
+        }
+    }
+    return g;
+}
+#endif
+
 }  // namespace
+
+void sumPackedRow(const uint8_t* row, int32_t width, uint64_t sums[2])
+{
+    sums[0] = sums[1] = 0;
+    const int64_t groups = (int64_t{width} + kSamplesPerGroup - 1) / kSamplesPerGroup;
+    const int64_t whole = width / kSamplesPerGroup;
+    int64_t g = 0;
+#if defined(PIXMORA_SSE_KERNELS)
+    if (vectorPathsEnabled()) {
+        g = sumGroupsSse2(row, whole, sums);
+    }
+#endif
+    for (; g < groups; ++g) {
+        uint16_t s[kSamplesPerGroup];
+        unpackGroup(row + g * kBytesPerGroup, s);
+        for (int64_t j = 0; j < kSamplesPerGroup && g * kSamplesPerGroup + j < width; ++j) {
+            sums[j % 2] += s[j];
+        }
+    }
+}
 
 bool decodePackedRawReference(const uint8_t* packed, size_t packedBytes, int64_t width,
                               int64_t height, CellLayout cell, const BgrRows& picture)

@@ -48,3 +48,8 @@ bool decodePackedRawReference(const uint8_t* packed, size_t packedBytes, int64_t
 // (`groups` 8-byte groups each), with the fastest kernel the processor allows.
 void decodePackedRowPair(const uint8_t* upper, const uint8_t* lower, CellLayout cell,
                          int64_t groups, uint8_t* bgr);
+
+// Sums of the even-column and the odd-column samples (full 10 bits) among the
+// first `width` samples of a qcom10 row: sums[0] and sums[1]. Reads the row's
+// ceil(width / 6) groups.
+void sumPackedRow(const uint8_t* row, int32_t width, uint64_t sums[2]);

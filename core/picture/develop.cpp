@@ -19,7 +19,55 @@ bool isUsableGain(double gain)
     return std::isfinite(gain) && gain >= 0.0;
 }
 
+bool matchesTable(const LinearStep& step, int32_t bits, uint16_t black, const std::vector<uint16_t>& table)
+{
+    for (size_t v = 0; v < table.size(); ++v) {
+        if (linearStepValue(step, bits, black, static_cast<uint32_t>(v)) != table[v]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The step nearest the slope `k` (output units a sample unit above black) and
+// its neighbours, tried against the table: the table's own rounding decides
+// which is exact, or none.
+bool findLinearStep(double k, int32_t bits, uint16_t black, const std::vector<uint16_t>& table, LinearStep* step)
+{
+    // multiplier = k * 2^(16 + shift + bits); the largest shift that keeps
+    // it below 2^32 is the most precise.
+    for (int32_t shift = 8; shift >= 2; --shift) {
+        const double ideal = std::ldexp(k, 16 + shift + bits);
+        if (ideal > 4294967295.0 - 2.0) {
+            continue;
+        }
+        const auto nearest = static_cast<int64_t>(std::floor(ideal + 0.5));
+        for (const int64_t m : {nearest, nearest - 1, nearest + 1}) {
+            if (m < 0) {
+                continue;
+            }
+            const LinearStep candidate{static_cast<uint32_t>(m), shift};
+            if (matchesTable(candidate, bits, black, table)) {
+                *step = candidate;
+                return true;
+            }
+        }
+        return false;
+    }
+    return false;
+}
+
 }  // namespace
+
+uint32_t linearStepValue(const LinearStep& step, int32_t bits, uint16_t black, uint32_t v)
+{
+    const uint32_t above = v > black ? v - black : 0;
+    const uint32_t x = above << (16 - bits);
+    const uint32_t low = (x * (step.multiplier & 0xFFFFu)) >> 16;
+    const uint32_t q = static_cast<uint32_t>((uint64_t{x} * (step.multiplier >> 16) + std::max(low, 1u)) >> 16) >>
+                       (step.shift - 1);
+    return std::min<uint32_t>(255, (q + 1) >> 1);
+}
 
 bool buildDevelopTables(const DevelopSettings& settings, int32_t outputBits, DevelopTables* tables)
 {
@@ -63,6 +111,12 @@ bool buildDevelopTables(const DevelopSettings& settings, int32_t outputBits, Dev
             table[v] = static_cast<uint16_t>(std::floor(t * top + 0.5));
         }
     }
+    built.black = settings.black;
+    built.linear = !shifts && !settings.srgb && outputBits == 8;
+    for (size_t c = 0; c < 3 && built.linear; ++c) {
+        const double slope = stretch * settings.gains[c] * top / white;
+        built.linear = findLinearStep(slope, settings.bits, settings.black, built.colour[c], &built.steps[c]);
+    }
     *tables = std::move(built);
     return true;
 }
@@ -73,7 +127,6 @@ void addColourSums(const MosaicFrame& frame, const SampleRows& band, uint16_t bl
     const uint32_t floor = black;
     for (int32_t k = 0; k < band.count; ++k) {
         const uint16_t* row = band.rows[k];
-        const int32_t rowPosition = ((band.first + k) & 1) * 2;
         uint32_t parity[2] = {0, 0};
         int32_t x = 0;
 #if defined(__SSE2__)
@@ -97,13 +150,20 @@ void addColourSums(const MosaicFrame& frame, const SampleRows& band, uint16_t bl
         for (; x < frame.width; ++x) {
             parity[x & 1] += std::max<uint32_t>(row[x], floor) - floor;
         }
-        const Colour evenColour = colourAtPosition(frame.cell, rowPosition);
-        const Colour oddColour = colourAtPosition(frame.cell, rowPosition + 1);
-        sums->sum[evenColour] += parity[0];
-        sums->sum[oddColour] += parity[1];
-        sums->count[evenColour] += static_cast<uint64_t>(frame.width + 1) / 2;
-        sums->count[oddColour] += static_cast<uint64_t>(frame.width) / 2;
+        const uint64_t wide[2] = {parity[0], parity[1]};
+        addRowSums(frame, band.first + k, wide, sums);
     }
+}
+
+void addRowSums(const MosaicFrame& frame, int32_t row, const uint64_t parity[2], ColourSums* sums)
+{
+    const int32_t rowPosition = (row & 1) * 2;
+    const Colour evenColour = colourAtPosition(frame.cell, rowPosition);
+    const Colour oddColour = colourAtPosition(frame.cell, rowPosition + 1);
+    sums->sum[evenColour] += parity[0];
+    sums->sum[oddColour] += parity[1];
+    sums->count[evenColour] += static_cast<uint64_t>(frame.width + 1) / 2;
+    sums->count[oddColour] += static_cast<uint64_t>(frame.width) / 2;
 }
 
 void greyWorldGains(const ColourSums& sums, double gains[3])

@@ -37,12 +37,37 @@ struct DevelopSettings {
     bool srgb = false;                 // sRGB transfer curve; linear otherwise
 };
 
+// A linear 8-bit table as integer arithmetic on 16-bit lanes, for vector
+// kernels. With a = max(0, v - black), X = a << (16 - inputBits) and the
+// multiplier's halves H and L:
+//
+//   q   = floor((X * H + max(1, floor(X * L / 2^16))) / 2^16) >> (shift - 1)
+//   out = min(255, (q + 1) >> 1)
+//
+// which is about floor(a K + 1/2) for the slope K. The max is what a vector
+// kernel gets for free when it takes the carry into X * H from a rounding
+// average; q is about 2 a K and below 2^15 since shift >= 2, so a signed
+// saturating pack clips at 255.
+struct LinearStep {
+    uint32_t multiplier = 0;
+    int32_t shift = 2;  // 2..8
+};
+
 struct DevelopTables {
     int32_t inputBits = 0;   // the frame depth the tables index
     int32_t outputBits = 0;  // 8 or 16
     bool shifts = false;     // the tables are the exact shifts described above
     std::array<std::vector<uint16_t>, 3> colour;  // by Colour, 2^inputBits entries each
+    // True when every entry of every colour equals its LinearStep's value,
+    // checked for all 2^inputBits samples when the tables are built: only
+    // 8-bit tables without the curve and without shifts can be.
+    bool linear = false;
+    uint16_t black = 0;
+    std::array<LinearStep, 3> steps;  // by Colour
 };
+
+// The value a LinearStep gives sample v (below 2^bits) after black.
+uint32_t linearStepValue(const LinearStep& step, int32_t bits, uint16_t black, uint32_t v);
 
 // Fills `tables` for 8- or 16-bit output. False, leaving `tables` as it was,
 // for a depth outside 8..16, an output depth other than 8 or 16, a black level
@@ -60,6 +85,10 @@ struct ColourSums {
 // once, in any order and any banding, for the frame's means. The white stretch
 // after black is left out: it scales every colour alike.
 void addColourSums(const MosaicFrame& frame, const SampleRows& band, uint16_t black, ColourSums* sums);
+
+// Adds the sums of row `row`'s even-column and odd-column samples after black,
+// however they were summed: what addColourSums adds for one row.
+void addRowSums(const MosaicFrame& frame, int32_t row, const uint64_t parity[2], ColourSums* sums);
 
 // Gains that bring the mean red and the mean blue to the mean green, green's
 // gain being 1. A colour with no samples or a mean of zero, or a frame whose

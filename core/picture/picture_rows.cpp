@@ -580,41 +580,119 @@ int32_t interiorShifts(const MosaicFrame& frame, const uint16_t* up, const uint1
     return kernel(up, cur, down, x, end, greenOdd, s, row + static_cast<ptrdiff_t>(x) * pixelBytes(F));
 }
 
-// Samples 0, 2, ... 14 of p from two loads: in each load's 8 words pshufb
-// moves the evens to the low half.
-__attribute__((target("ssse3"))) inline __m128i evens(const uint16_t* p)
+// Samples 0 .. 15 of p split by column: the 8 even ones and the 8 odd ones.
+__attribute__((target("ssse3"))) inline void splitColumns(const uint16_t* p, __m128i* even, __m128i* odd)
 {
-    const __m128i evenWords = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -128, -128, -128, -128, -128, -128, -128, -128);
-    return _mm_unpacklo_epi64(_mm_shuffle_epi8(load8(p), evenWords), _mm_shuffle_epi8(load8(p + 8), evenWords));
+    const __m128i byParity = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
+    const __m128i first = _mm_shuffle_epi8(load8(p), byParity);
+    const __m128i second = _mm_shuffle_epi8(load8(p + 8), byParity);
+    *even = _mm_unpacklo_epi64(first, second);
+    *odd = _mm_unpackhi_epi64(first, second);
 }
 
-// Red, green and blue of 8 cells from the colours' first samples `at` (red,
-// green1, green2, blue) through shift tables.
-template <PixelFormat F>
-__attribute__((target("ssse3"))) inline void shiftedCells(const uint16_t* const at[4], size_t x, const Shift& s,
-                                                          __m128i colours[3])
+// The samples of 8 cells from column x of the row holding red and the row
+// holding blue, by Colour; greens[0] shares red's row. In a Bayer cell red
+// and blue are on opposite rows and columns.
+template <bool RedEven>
+__attribute__((target("ssse3"), always_inline)) inline void cellSamples(const uint16_t* redRow,
+                                                                       const uint16_t* blueRow, size_t x,
+                                                                       __m128i samples[3], __m128i greens[2])
 {
-    colours[kRed] = shifted<F>(s, evens(at[0] + x));
-    colours[kGreen] = meanOf2(shifted<F>(s, evens(at[1] + x)), shifted<F>(s, evens(at[2] + x)), _mm_set1_epi16(1));
-    colours[kBlue] = shifted<F>(s, evens(at[3] + x));
+    __m128i even, odd;
+    splitColumns(redRow + x, &even, &odd);
+    samples[kRed] = RedEven ? even : odd;
+    greens[0] = RedEven ? odd : even;
+    splitColumns(blueRow + x, &even, &odd);
+    samples[kBlue] = RedEven ? odd : even;
+    greens[1] = RedEven ? even : odd;
 }
 
-// The cell picture through shift tables, 16 pixels (8 for 16-bit output) a
-// step. Returns the pixels done.
-template <PixelFormat F>
-__attribute__((target("ssse3"))) int32_t cellRowShiftsSsse3(const uint16_t* const at[4], int32_t pixels,
-                                                           int32_t width, const Shift& s, uint8_t* out)
+// Red, green and blue of 8 cells through shift tables.
+struct ShiftedCells {
+    Shift s;
+
+    template <PixelFormat F, bool RedEven>
+    __attribute__((target("ssse3"), always_inline)) void make(const uint16_t* redRow, const uint16_t* blueRow,
+                                                              size_t x, __m128i colours[3]) const
+    {
+        __m128i greens[2];
+        cellSamples<RedEven>(redRow, blueRow, x, colours, greens);
+        colours[kRed] = shifted<F>(s, colours[kRed]);
+        colours[kGreen] = meanOf2(shifted<F>(s, greens[0]), shifted<F>(s, greens[1]), _mm_set1_epi16(1));
+        colours[kBlue] = shifted<F>(s, colours[kBlue]);
+    }
+};
+
+// The same through LinearSteps (develop.h), green at the two samples'
+// truncated mean. Shifting a sample left by 16 - bits drops the bits the
+// tables' mask drops; the mean of two shifted samples is the shifted mean once
+// its bits below the shift are cleared.
+struct LinearCells {
+    __m128i widen;      // shift count 16 - bits
+    __m128i black;      // black << (16 - bits)
+    __m128i whole;      // the bits of a shifted sample
+    __m128i high[3];    // by Colour: the multipliers' halves
+    __m128i low[3];
+    __m128i narrow[3];  // shift count shift - 1
+
+    __attribute__((target("sse2"), always_inline)) __m128i developed(int32_t c, __m128i x) const
+    {
+        x = _mm_subs_epu16(x, black);
+        // The carry out of the low half of x * high plus max(1, the high half
+        // of x * low) is the top bit of their average rounded up after one
+        // is taken off the second.
+        const __m128i lowHalves = _mm_subs_epu16(_mm_mulhi_epu16(x, low[c]), _mm_set1_epi16(1));
+        const __m128i carry = _mm_srli_epi16(_mm_avg_epu16(_mm_mullo_epi16(x, high[c]), lowHalves), 15);
+        const __m128i q = _mm_srl_epi16(_mm_add_epi16(_mm_mulhi_epu16(x, high[c]), carry), narrow[c]);
+        return _mm_avg_epu16(q, _mm_setzero_si128());
+    }
+
+    template <PixelFormat F, bool RedEven>
+    __attribute__((target("ssse3"), always_inline)) void make(const uint16_t* redRow, const uint16_t* blueRow,
+                                                              size_t x, __m128i colours[3]) const
+    {
+        __m128i greens[2];
+        cellSamples<RedEven>(redRow, blueRow, x, colours, greens);
+        const __m128i green = _mm_and_si128(meanOf2(_mm_sll_epi16(greens[0], widen), _mm_sll_epi16(greens[1], widen),
+                                                     _mm_set1_epi16(1)),
+                                            whole);
+        colours[kRed] = developed(kRed, _mm_sll_epi16(colours[kRed], widen));
+        colours[kGreen] = developed(kGreen, green);
+        colours[kBlue] = developed(kBlue, _mm_sll_epi16(colours[kBlue], widen));
+    }
+};
+
+LinearCells linearCellsFor(const DevelopTables& tables)
+{
+    LinearCells l{};
+    const int32_t widen = 16 - tables.inputBits;
+    l.widen = _mm_cvtsi32_si128(widen);
+    l.black = _mm_set1_epi16(static_cast<int16_t>(tables.black << widen));
+    l.whole = _mm_set1_epi16(static_cast<int16_t>(0xFFFFu << widen));
+    for (size_t c = 0; c < 3; ++c) {
+        const LinearStep& step = tables.steps[c];
+        l.high[c] = _mm_set1_epi16(static_cast<int16_t>(step.multiplier >> 16));
+        l.low[c] = _mm_set1_epi16(static_cast<int16_t>(step.multiplier & 0xFFFFu));
+        l.narrow[c] = _mm_cvtsi32_si128(step.shift - 1);
+    }
+    return l;
+}
+
+// The cell picture, 16 pixels (8 for 16-bit output) a step, by `cells`.
+// Returns the pixels done.
+template <PixelFormat F, bool RedEven, class Cells>
+__attribute__((target("ssse3"))) int32_t cellRowSsse3(const uint16_t* redRow, const uint16_t* blueRow,
+                                                     int32_t pixels, const Cells& cells, uint8_t* out)
 {
     constexpr bool kWords = F == PixelFormat::kRgb16BigEndian;
     constexpr int32_t kStep = kWords ? 8 : 16;
-    // A colour at an odd position reads one sample past its pixels' last.
     int32_t i = 0;
-    for (; i + kStep <= pixels && 2 * (i + kStep) + 1 <= width; i += kStep, out += 48) {
+    for (; i + kStep <= pixels; i += kStep, out += 48) {
         __m128i c[3];
-        shiftedCells<F>(at, 2 * static_cast<size_t>(i), s, c);
+        cells.template make<F, RedEven>(redRow, blueRow, 2 * static_cast<size_t>(i), c);
         if constexpr (!kWords) {
             __m128i more[3];
-            shiftedCells<F>(at, 2 * static_cast<size_t>(i) + 16, s, more);
+            cells.template make<F, RedEven>(redRow, blueRow, 2 * static_cast<size_t>(i) + 16, more);
             for (int32_t k = 0; k < 3; ++k) {
                 c[k] = _mm_packus_epi16(c[k], more[k]);
             }
@@ -622,6 +700,23 @@ __attribute__((target("ssse3"))) int32_t cellRowShiftsSsse3(const uint16_t* cons
         storePixels<F>(c[kRed], c[kGreen], c[kBlue], out);
     }
     return i;
+}
+
+template <PixelFormat F, class Cells>
+int32_t cellRowVectors(const uint16_t* const rows[2], const CellLayout& cell, int32_t pixels, const Cells& cells,
+                       uint8_t* out)
+{
+    const uint16_t* redRow = rows[cell.red / 2];
+    const uint16_t* blueRow = rows[cell.blue / 2];
+    return cell.red % 2 == 0 ? cellRowSsse3<F, true>(redRow, blueRow, pixels, cells, out)
+                             : cellRowSsse3<F, false>(redRow, blueRow, pixels, cells, out);
+}
+
+// Red and blue on opposite corners, the greens on the others.
+bool isBayerCell(const CellLayout& cell)
+{
+    return cell.red + cell.blue == 3 && cell.green1 + cell.green2 == 3 && cell.red / 2 != cell.blue / 2 &&
+           cell.green1 / 2 == cell.red / 2;
 }
 
 #endif
@@ -634,8 +729,10 @@ void developCells(const MosaicFrame& frame, const SampleRows& band, const Develo
     const int32_t pixels = steppedWidth(cellPictureWidth(frame), columnStep);
     const CellLayout& cell = frame.cell;
 #if defined(PIXMORA_SSE_KERNELS)
-    const bool vectors = tables.shifts && columnStep == 1 && ssse3PathsEnabled();
-    const Shift shift = shiftFor(lookup, frame.bits, F);
+    const bool linear = tables.linear && F != PixelFormat::kRgb16BigEndian;
+    const bool vectors = (tables.shifts || linear) && columnStep == 1 && isBayerCell(cell) && ssse3PathsEnabled();
+    const ShiftedCells shifts{shiftFor(lookup, frame.bits, F)};
+    const LinearCells steps = linearCellsFor(tables);
 #endif
     for (int32_t k = 0; k < rowCount; ++k) {
         const int32_t upper = 2 * (firstRow + k) - band.first;
@@ -644,9 +741,8 @@ void developCells(const MosaicFrame& frame, const SampleRows& band, const Develo
         int32_t done = 0;
 #if defined(PIXMORA_SSE_KERNELS)
         if (vectors) {
-            const uint16_t* at[4] = {rows[cell.red / 2] + cell.red % 2, rows[cell.green1 / 2] + cell.green1 % 2,
-                                     rows[cell.green2 / 2] + cell.green2 % 2, rows[cell.blue / 2] + cell.blue % 2};
-            done = cellRowShiftsSsse3<F>(at, pixels, frame.width, shift, row);
+            done = linear ? cellRowVectors<F>(rows, cell, pixels, steps, row)
+                          : cellRowVectors<F>(rows, cell, pixels, shifts, row);
         }
 #endif
         const size_t skipped = 2 * static_cast<size_t>(done);

@@ -11,6 +11,7 @@
 #include "cli/arguments.h"
 #include "cli/frame_writer.h"
 #include "converter_run.h"
+#include "support/layout_packer.h"
 #include "support/mosaic_samples.h"
 #include "support/png_reader.h"
 #include "support/raw_builder.h"
@@ -101,32 +102,46 @@ TEST(Outputs, EveryTypeGivesTheFramesSamplesToRealReaders)
 // Flat frames, where every rule gives one value a colour: black stretched so
 // white stays white, grey-world gains, the sRGB curve, rounding; --full keeps
 // each pixel's own samples and, with equal neighbours, means them exactly.
+// The same frame as plain10 and as qcom10, whose grey world sums packed groups
+// unless there is black to take off first.
 TEST(Outputs, DevelopAndFullFollowTheirRules)
 {
     TempDir dir;
-    std::vector<uint8_t> bytes;
-    for (int32_t i = 0; i < 24 * 24; ++i) {  // RGGB plain10: red 400, greens 200, blue 100
-        const int32_t v = 400 >> (i / 24 % 2 + i % 2);
-        bytes.insert(bytes.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8 | 0xFC)});  // bits above a sample are ignored
+    std::vector<uint8_t> plain, packed;
+    std::mt19937 noise(3);
+    for (int32_t y = 0; y < 24; ++y) {  // RGGB: red 400, greens 200, blue 100
+        std::vector<uint16_t> row;
+        for (int32_t x = 0; x < 24; ++x) {
+            row.push_back(static_cast<uint16_t>(400 >> (y % 2 + x % 2)));
+            plain.insert(plain.end(), {static_cast<uint8_t>(row.back()), static_cast<uint8_t>(row.back() >> 8 | 0xFC)});  // bits above a sample are ignored
+        }
+        const std::vector<uint8_t> bytes = packLayoutRow(RawLayout::Qcom10, row, noise);
+        packed.insert(packed.end(), bytes.begin(), bytes.end());
     }
-    writeFile(dir.file("flat.raw"), bytes);
+    writeFile(dir.file("plain10.raw"), plain);
+    writeFile(dir.file("qcom10.raw"), packed);
     const uint8_t grey = level(srgb(200.0 / 1023));
+    const uint8_t balanced = level(136.0 / 959);
     struct Case { std::vector<std::string> options; int32_t side; std::vector<uint8_t> pixel; };
     const Case cases[] = {
         {{"--black", "64"}, 12, {level(336.0 / 959), level(136.0 / 959), level(36.0 / 959)}},
         {{"--wb", "auto"}, 12, {level(200.0 / 1023), level(200.0 / 1023), level(200.0 / 1023)}},
+        {{"--black", "64", "--wb", "auto"}, 12, {balanced, balanced, balanced}},
         {{"--preview"}, 12, {grey, grey, grey}},
         {{"--wb", "3,1,1", "--gamma", "linear"}, 12, {255, level(200.0 / 1023), level(100.0 / 1023)}},
         {{"--full"}, 24, {100, 50, 25}},
     };
-    for (Case c : cases) {
-        c.options.insert(c.options.end(), {"--layout", "plain10", "--width", "24", "--height", "24", "--pattern", "RGGB", "--output", "flat.png", "flat.raw"});
-        ASSERT_EQ(std::get<0>(runConverter(c.options, dir.path())), 0);
-        std::vector<uint8_t> expected;
-        for (int32_t i = 0; i < c.side * c.side; ++i) {
-            expected.insert(expected.end(), c.pixel.begin(), c.pixel.end());
+    for (const char* layout : {"plain10", "qcom10"}) {
+        for (Case c : cases) {
+            c.options.insert(c.options.end(), {"--layout", layout, "--width", "24", "--height", "24", "--pattern", "RGGB",
+                                               "--output", "flat.png", std::string(layout) + ".raw"});
+            ASSERT_EQ(std::get<0>(runConverter(c.options, dir.path())), 0);
+            std::vector<uint8_t> expected;
+            for (int32_t i = 0; i < c.side * c.side; ++i) {
+                expected.insert(expected.end(), c.pixel.begin(), c.pixel.end());
+            }
+            EXPECT_EQ(readPng(readFile(dir.file("flat.png")), 8, c.side, c.side), expected) << layout << " " << c.options[0];
         }
-        EXPECT_EQ(readPng(readFile(dir.file("flat.png")), 8, c.side, c.side), expected) << c.options[0];
     }
 }
 

@@ -16,7 +16,7 @@ namespace {
 TEST(DevelopKernelTest, TablesCellsOnBothPathsAreTheTablesEntries)
 {
     const PixelFormat formats[] = {PixelFormat::kRgb8, PixelFormat::kBgr8, PixelFormat::kRgb16BigEndian};
-    const int32_t widths[] = {2, 17, 18, 34, 35, 36, 67, 101};
+    const int32_t widths[] = {2, 17, 18, 34, 35, 36, 62, 67, 101};
     constexpr int32_t kHeight = 6;
     constexpr int32_t kGap = 5;
     uint32_t seed = 7;
@@ -69,6 +69,45 @@ TEST(DevelopKernelTest, TablesCellsOnBothPathsAreTheTablesEntries)
                 }
             }
         }
+    }
+}
+
+// Every sample value as each colour of a cell: each pixel must be the
+// tables' entries. The vector path takes the tables as integer steps where
+// the steps give every entry, checked when the tables are built; so this holds
+// the vector kernel to that check for every value. A black of 77 with a gain
+// of 2.2 rounds some halves up and others down, which no step does: tables.
+TEST(DevelopKernelTest, LinearStepsOnEveryValueAreTheTablesEntries)
+{
+    struct Case { DevelopSettings settings; bool linear; };
+    const Case cases[] = {{{10, 49, {1, 1, 1}, false}, true},         {{10, 64, {2, 1, 1.5}, false}, true},
+                          {{10, 77, {2.2, 1, 2.2}, false}, false},    {{12, 256, {2.5, 1, 0.6}, false}, true},
+                          {{14, 1024, {1.9, 1, 1.4}, false}, true},   {{16, 4096, {1.9, 1, 1.4}, false}, true},
+                          {{16, 100, {0.7, 2.2, 1.3}, false}, true}};
+    for (const auto& [s, linear] : cases) {
+        DevelopTables tables;
+        ASSERT_TRUE(buildDevelopTables(s, 8, &tables));
+        EXPECT_EQ(tables.linear, linear) << s.bits << " " << s.black;
+        // Cells of one value each, kMaxMosaicDimension / 2 to a row pair.
+        constexpr int32_t kCells = kMaxMosaicDimension / 2;
+        const int32_t values = 1 << s.bits;
+        const int32_t height = 2 * ((values + kCells - 1) / kCells);
+        TestMosaic m{2 * std::min(values, kCells), height, s.bits, {}};
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < m.width; ++x) {
+                m.samples.push_back(static_cast<uint16_t>((y / 2 * kCells + x / 2) % values));
+            }
+        }
+        std::vector<const uint16_t*> rows;
+        std::vector<uint8_t> out(static_cast<size_t>(values) * 3), expected;
+        EXPECT_TRUE(developCellRows(m.frame(1), m.band(0, height, &rows), tables, 0, height / 2, 1, PixelFormat::kRgb8,
+                                    out.data(), int64_t{m.width} / 2 * 3));
+        for (int32_t v = 0; v < values; ++v) {
+            for (const Colour c : {kRed, kGreen, kBlue}) {
+                expected.push_back(static_cast<uint8_t>(tables.colour[c][static_cast<size_t>(v)]));
+            }
+        }
+        EXPECT_EQ(out, expected) << s.bits << " " << s.black;
     }
 }
 

@@ -95,6 +95,18 @@ TEST_P(LayoutRows, SamplesAndCellPicturesExactAtEveryWidth)
                 samples.resize(unpacked.size(), 0xBEEF);
                 unpackRow(layout, rows.back().data(), width, unpacked.data());
                 ASSERT_EQ(unpacked, samples);
+                // Grey world's sums straight from the packed row, where a
+                // layout has them.
+                uint64_t expected[2] = {0, 0}, sums[2] = {7, 7};
+                for (int32_t x = 0; x < raw; ++x) {
+                    expected[x % 2] += samples[static_cast<size_t>(x)];
+                }
+                const bool mipi = layout == RawLayout::Mipi10 || layout == RawLayout::Mipi12 || layout == RawLayout::Mipi14;
+                ASSERT_EQ(sumRow(layout, rows.back().data(), raw, sums), !mipi);
+                if (mipi) {
+                    expected[0] = expected[1] = 7;
+                }
+                ASSERT_EQ(std::tuple(sums[0], sums[1]), std::tuple(expected[0], expected[1]));
             }
             dump.shrink_to_fit();
             const RawGeometry g = rawGeometry(raw, m.height);
@@ -112,6 +124,23 @@ TEST_P(LayoutRows, SamplesAndCellPicturesExactAtEveryWidth)
                 }
             }
         }
+    }
+    setVectorPathsEnabled(true);
+}
+
+// Grey world's sums straight from rows as wide as a frame can be, every
+// sample at its top value: the vector paths' running sums must neither run
+// into each other nor overflow.
+TEST_P(LayoutRows, SumsOfTheWidestRowsOfWhite)
+{
+    setVectorPathsEnabled(GetParam());
+    std::mt19937 random(5);
+    for (const RawLayout layout : {RawLayout::Qcom10, RawLayout::Plain16}) {
+        const uint32_t top = (1u << packedSampleBits(layout)) - 1;
+        const std::vector<uint16_t> white(kMaxMosaicDimension, static_cast<uint16_t>(top));
+        uint64_t sums[2];
+        EXPECT_TRUE(sumRow(layout, packLayoutRow(layout, white, random).data(), kMaxMosaicDimension, sums));
+        EXPECT_EQ(std::tuple(sums[0], sums[1]), std::tuple(top * 32768ull, top * 32768ull)) << layoutName(layout);
     }
     setVectorPathsEnabled(true);
 }
