@@ -635,7 +635,7 @@ struct LinearCells {
     __m128i low[3];
     __m128i narrow[3];  // shift count shift - 1
 
-    __attribute__((target("sse2"), always_inline)) __m128i developed(int32_t c, __m128i x) const
+    __attribute__((target("ssse3"), always_inline)) __m128i developed(int32_t c, __m128i x) const
     {
         x = _mm_subs_epu16(x, black);
         // The carry out of the low half of x * high plus max(1, the high half
