@@ -160,7 +160,7 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
     unsigned slots = 0;
     try {
         for (; slots < wanted; ++slots) {
-            sink.addWorker(bandRows);
+            sink.addSlot(bandRows);
         }
     } catch (const std::bad_alloc&) {
         // As many bands in flight as there was memory for.
@@ -176,17 +176,17 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
         return BandRows{band, first, std::min(bandRows, rows - first), band + 1 == bands};
     };
     std::atomic<bool> outOfMemory{false};
-    const auto make = [&](int32_t band, unsigned worker, std::string* why) {
+    const auto make = [&](int32_t band, unsigned slot, std::string* why) {
         try {
-            return sink.make(rowsOf(band), worker, why);
+            return sink.make(rowsOf(band), slot, why);
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
             *why = "not enough memory";
             return false;
         }
     };
-    const auto deliver = [&](int32_t band, unsigned worker, std::string* why) {
-        return sink.deliver(rowsOf(band), worker, why);
+    const auto deliver = [&](int32_t band, unsigned slot, std::string* why) {
+        return sink.deliver(rowsOf(band), slot, why);
     };
     const BandOutcome outcome = runBands(bands, std::min(threads, slots), slots, make, deliver);
     *reason = outcome.reason;

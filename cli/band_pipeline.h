@@ -53,13 +53,13 @@ public:
     virtual bool begin(std::string* reason) = 0;
     // Adds one more slot: the buffers of one band in flight, for bands of
     // `rowsPerBand` rows; throws std::bad_alloc when there is no memory for
-    // them. `worker` below names the slot a band is made in and delivered from.
-    virtual void addWorker(int32_t rowsPerBand) = 0;
+    // them. `slot` below names the slot a band is made in and delivered from.
+    virtual void addSlot(int32_t rowsPerBand) = 0;
     // Called from several threads at once, never twice for a band; may throw
     // std::bad_alloc. False with the reason when a read fails.
-    virtual bool make(const BandRows& rows, unsigned worker, std::string* why) = 0;
+    virtual bool make(const BandRows& rows, unsigned slot, std::string* why) = 0;
     // Called in band order, one call at a time. False with the reason.
-    virtual bool deliver(const BandRows& rows, unsigned worker, std::string* why) = 0;
+    virtual bool deliver(const BandRows& rows, unsigned slot, std::string* why) = 0;
     // What follows the last band. False with the reason.
     virtual bool end(std::string* reason) = 0;
 };

@@ -21,16 +21,16 @@ int32_t BandPixels::height() const
     return full_ ? mosaic_.height : cellPictureHeight(mosaic_);
 }
 
-void BandPixels::addWorker(int32_t rowsPerBand)
+void BandPixels::addSlot(int32_t rowsPerBand)
 {
     // A demosaicked band reads a row more on each side; a cell band two a row.
     buffers_.push_back(rows_.buffers(full_ ? rowsPerBand + 2 : 2 * rowsPerBand, kRingRows));
 }
 
-bool BandPixels::make(unsigned worker, int32_t first, int32_t count, uint8_t* out, int64_t stride,
+bool BandPixels::make(unsigned slot, int32_t first, int32_t count, uint8_t* out, int64_t stride,
                       std::string* why)
 {
-    FrameRows::Buffers& own = buffers_[worker];
+    FrameRows::Buffers& own = buffers_[slot];
     const RowSpan span = full_ ? demosaicSampleRows(mosaic_, first, count) : RowSpan{2 * first, 2 * count};
     if (!rows_.read(span.first, span.count, own, why)) {
         return false;

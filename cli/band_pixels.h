@@ -25,13 +25,13 @@ public:
     PixelFormat format() const { return format_; }
     bool demosaicked() const { return full_; }
 
-    // Adds one more worker's buffers for bands of `rowsPerBand` picture rows;
+    // Adds one more slot's buffers for bands of `rowsPerBand` picture rows;
     // throws std::bad_alloc.
-    void addWorker(int32_t rowsPerBand);
+    void addSlot(int32_t rowsPerBand);
 
     // Picture rows first .. first + count - 1 (counted from the top), row j at
     // out + j * stride. False with the reason when the rows cannot be read.
-    bool make(unsigned worker, int32_t first, int32_t count, uint8_t* out, int64_t stride, std::string* why);
+    bool make(unsigned slot, int32_t first, int32_t count, uint8_t* out, int64_t stride, std::string* why);
 
 private:
     bool decodeCells(FrameRows::Buffers& own, int32_t first, int32_t count, uint8_t* out, int64_t stride) const;

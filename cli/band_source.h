@@ -1,5 +1,5 @@
 // Where a band's packed rows come from, and their samples: the rows of one
-// frame read a band at a time into a worker's own buffers and unpacked to full
+// frame read a band at a time into a slot's own buffers and unpacked to full
 // precision (raw_layout.h), a whole band at once or a few rows in a ring that
 // stays in the processor's cache.
 #pragma once
@@ -47,7 +47,7 @@ class FrameRows {
 public:
     FrameRows(const PackedSource& source, const FrameGeometry& frame, int64_t frameIndex, int32_t samplesPerRow);
 
-    // One worker's buffers, and the band read into them last.
+    // One slot's buffers, and the band read into them last.
     struct Buffers {
         std::vector<uint8_t> packedCopy;
         std::vector<uint16_t> samples;

@@ -38,25 +38,25 @@ public:
         return true;
     }
 
-    void addWorker(int32_t rowsPerBand) override
+    void addSlot(int32_t rowsPerBand) override
     {
-        pixels_.addWorker(rowsPerBand);
+        pixels_.addSlot(rowsPerBand);
         // Row pads are zero once and never written again.
         bands_.emplace_back(static_cast<size_t>(rowsPerBand * stride_), uint8_t{0});
     }
 
     // File order is bottom-up: band 0 holds the picture's bottom rows, written
     // into the band's buffer from its end.
-    bool make(const BandRows& band, unsigned worker, std::string* why) override
+    bool make(const BandRows& band, unsigned slot, std::string* why) override
     {
         const int32_t top = pixels_.height() - band.first - band.count;
-        uint8_t* lastRow = bands_[worker].data() + (band.count - 1) * stride_;
-        return pixels_.make(worker, top, band.count, lastRow, -stride_, why);
+        uint8_t* lastRow = bands_[slot].data() + (band.count - 1) * stride_;
+        return pixels_.make(slot, top, band.count, lastRow, -stride_, why);
     }
 
-    bool deliver(const BandRows& band, unsigned worker, std::string* why) override
+    bool deliver(const BandRows& band, unsigned slot, std::string* why) override
     {
-        if (!out_.write(bands_[worker].data(), static_cast<size_t>(band.count * stride_))) {
+        if (!out_.write(bands_[slot].data(), static_cast<size_t>(band.count * stride_))) {
             *why = out_.reason();
             return false;
         }

@@ -42,7 +42,7 @@ public:
         return true;
     }
 
-    void addWorker(int32_t rowsPerBand) override
+    void addSlot(int32_t rowsPerBand) override
     {
         buffers_.push_back(rows_.buffers(2 * rowsPerBand + 1, 2 * rowsPerBand + 1));
         // The strip holds samples as little-endian 16-bit words: on such
@@ -50,15 +50,15 @@ public:
         strips_.emplace_back(kLittleEndian ? 0 : static_cast<size_t>(2 * rowBytes()) * static_cast<size_t>(rowsPerBand));
     }
 
-    bool make(const BandRows& band, unsigned worker, std::string* why) override
+    bool make(const BandRows& band, unsigned slot, std::string* why) override
     {
         const RowSpan span = sampleRows(band);
-        const uint16_t* const* rows = rows_.readUnpacked(span.first, span.count, buffers_[worker], why);
+        const uint16_t* const* rows = rows_.readUnpacked(span.first, span.count, buffers_[slot], why);
         if (rows == nullptr) {
             return false;
         }
         if (!kLittleEndian) {
-            std::vector<uint8_t>& strip = strips_[worker];
+            std::vector<uint8_t>& strip = strips_[slot];
             strip.resize(static_cast<size_t>(span.count) * static_cast<size_t>(mosaic_.width) * 2);
             for (int32_t r = 0; r < span.count; ++r) {
                 dngRawRow(rows[r], mosaic_.width, strip.data() + static_cast<size_t>(r) * static_cast<size_t>(mosaic_.width) * 2);
@@ -67,11 +67,11 @@ public:
         return makePreview(SampleRows{rows, span.first, span.count}, why);
     }
 
-    bool deliver(const BandRows& band, unsigned worker, std::string* why) override
+    bool deliver(const BandRows& band, unsigned slot, std::string* why) override
     {
         const size_t bytes = static_cast<size_t>(sampleRows(band).count) * static_cast<size_t>(mosaic_.width) * 2;
-        const auto* strip = kLittleEndian ? reinterpret_cast<const uint8_t*>(buffers_[worker].samples.data())
-                                          : strips_[worker].data();
+        const auto* strip = kLittleEndian ? reinterpret_cast<const uint8_t*>(buffers_[slot].samples.data())
+                                          : strips_[slot].data();
         if (!out_.write(strip, bytes)) {
             *why = out_.reason();
             return false;

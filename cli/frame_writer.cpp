@@ -23,15 +23,15 @@ public:
     int64_t rowBytes() const override { return 2 * int64_t{mosaic_.width}; }
     bool begin(std::string*) override { return true; }
 
-    void addWorker(int32_t rowsPerBand) override
+    void addSlot(int32_t rowsPerBand) override
     {
         buffers_.push_back(rows_.buffers(rowsPerBand, kRingRows));
         sums_.emplace_back();
     }
 
-    bool make(const BandRows& band, unsigned worker, std::string* why) override
+    bool make(const BandRows& band, unsigned slot, std::string* why) override
     {
-        FrameRows::Buffers& own = buffers_[worker];
+        FrameRows::Buffers& own = buffers_[slot];
         if (!rows_.read(band.first, band.count, own, why)) {
             return false;
         }
@@ -39,10 +39,10 @@ public:
         for (int32_t row = band.first; row < band.first + band.count; ++row) {
             uint64_t parity[2];
             if (black_ == 0 && sumRow(rows_.frame().layout, rows_.packedRow(own, row), mosaic_.width, parity)) {
-                addRowSums(mosaic_, row, parity, &sums_[worker]);
+                addRowSums(mosaic_, row, parity, &sums_[slot]);
             } else {
                 const uint16_t* samples = rows_.unpackIntoRing(own, row);
-                addColourSums(mosaic_, SampleRows{&samples, row, 1}, black_, &sums_[worker]);
+                addColourSums(mosaic_, SampleRows{&samples, row, 1}, black_, &sums_[slot]);
             }
         }
         return true;

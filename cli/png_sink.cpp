@@ -28,29 +28,29 @@ public:
         return true;
     }
 
-    void addWorker(int32_t rowsPerBand) override
+    void addSlot(int32_t rowsPerBand) override
     {
-        pixels_.addWorker(rowsPerBand);
+        pixels_.addSlot(rowsPerBand);
         bands_.emplace_back(static_cast<size_t>(rowsPerBand * rowBytes_));
         encoded_.emplace_back();
     }
 
-    bool make(const BandRows& band, unsigned worker, std::string* why) override
+    bool make(const BandRows& band, unsigned slot, std::string* why) override
     {
-        std::vector<uint8_t>& own = bands_[worker];
-        if (!pixels_.make(worker, band.first, band.count, own.data(), rowBytes_, why)) {
+        std::vector<uint8_t>& own = bands_[slot];
+        if (!pixels_.make(slot, band.first, band.count, own.data(), rowBytes_, why)) {
             return false;
         }
-        if (!pngEncodeBand(own.data(), rowBytes_, band.count, pixels_.width(), depth_, band.last, &encoded_[worker])) {
+        if (!pngEncodeBand(own.data(), rowBytes_, band.count, pixels_.width(), depth_, band.last, &encoded_[slot])) {
             *why = "deflate failed";
             return false;
         }
         return true;
     }
 
-    bool deliver(const BandRows&, unsigned worker, std::string* why) override
+    bool deliver(const BandRows&, unsigned slot, std::string* why) override
     {
-        const PngBand& band = encoded_[worker];
+        const PngBand& band = encoded_[slot];
         if (!out_.write(band.chunk.data(), band.chunk.size())) {
             *why = out_.reason();
             return false;

@@ -34,7 +34,7 @@ TEST(BandPipeline, UnevenBandsAllArriveInOrder)
         return true;
     };
     auto run = std::async(std::launch::async, [&] { return runBands(200, 4, 5, make, deliver).failed; });
-    // A worker left asleep never returns: the test ends rather than hang.
+    // A thread left asleep never returns: the test ends rather than hang.
     if (run.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
         ADD_FAILURE() << "the pipeline stalled after band " << delivered.size();
         std::_Exit(1);
