@@ -140,6 +140,39 @@ BandOutcome runBands(int32_t bands, unsigned threads, unsigned slots, const Make
     return shared.outcome;
 }
 
+namespace {
+
+// Rows a band holds, and the bands the sink's rows make.
+struct BandCut {
+    int32_t rows;
+    int32_t bands;
+};
+
+BandCut cutIntoBands(const BandSink& sink, const BandPlan& plan)
+{
+    const int64_t wanted = plan.rowsPerBand > 0
+                               ? plan.rowsPerBand
+                               : std::max<int64_t>(kBandBytes / std::max<int64_t>(1, sink.rowBytes()), sink.minimumBandRows());
+    const int32_t rows = static_cast<int32_t>(std::clamp<int64_t>(wanted, 1, sink.rows()));
+    return {rows, (sink.rows() + rows - 1) / rows};
+}
+
+// Adds up to `wanted` slots: as many as there is memory for.
+unsigned addSlots(BandSink& sink, unsigned wanted, int32_t bandRows)
+{
+    unsigned slots = 0;
+    try {
+        for (; slots < wanted; ++slots) {
+            sink.addSlot(bandRows);
+        }
+    } catch (const std::bad_alloc&) {
+        // Fewer bands in flight.
+    }
+    return slots;
+}
+
+}  // namespace
+
 bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame, std::string* reason,
                 BandFailure* failure)
 {
@@ -147,24 +180,15 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
     if (!sink.begin(reason)) {
         return false;
     }
-    const int32_t rows = sink.rows();
-    const int64_t rowsPerBand =
-        plan.rowsPerBand > 0 ? plan.rowsPerBand
-                             : std::max<int64_t>(kBandBytes / std::max<int64_t>(1, sink.rowBytes()), sink.minimumBandRows());
-    const int32_t bandRows = static_cast<int32_t>(std::clamp<int64_t>(rowsPerBand, 1, rows));
-    const int32_t bands = (rows + bandRows - 1) / bandRows;
+    const BandCut cut = cutIntoBands(sink, plan);
+    const int32_t bandRows = cut.rows;
+    const int32_t bands = cut.bands;
     const unsigned threads = std::clamp<unsigned>(plan.threads > 0 ? plan.threads : worthwhileThreads(frame), 1,
                                                   static_cast<unsigned>(bands));
     // A lone thread writes each band as soon as it has made it.
-    const unsigned wanted = threads == 1 ? 1 : std::min<unsigned>(kSlotsPerThread * threads, static_cast<unsigned>(bands));
-    unsigned slots = 0;
-    try {
-        for (; slots < wanted; ++slots) {
-            sink.addSlot(bandRows);
-        }
-    } catch (const std::bad_alloc&) {
-        // As many bands in flight as there was memory for.
-    }
+    const unsigned slots =
+        addSlots(sink, threads == 1 ? 1 : std::min<unsigned>(kSlotsPerThread * threads, static_cast<unsigned>(bands)),
+                 bandRows);
     if (slots == 0) {
         *reason = "not enough memory";
         *failure = BandFailure::Memory;
@@ -173,7 +197,7 @@ bool writeBands(BandSink& sink, const BandPlan& plan, const FrameGeometry& frame
 
     const auto rowsOf = [&](int32_t band) {
         const int32_t first = band * bandRows;
-        return BandRows{band, first, std::min(bandRows, rows - first), band + 1 == bands};
+        return BandRows{band, first, std::min(bandRows, sink.rows() - first), band + 1 == bands};
     };
     std::atomic<bool> outOfMemory{false};
     const auto make = [&](int32_t band, unsigned slot, std::string* why) {
